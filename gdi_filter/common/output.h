@@ -1,0 +1,41 @@
+// Output routing: the one way printer bytes leave the filter, and the job-wide
+// state that decides where they go (printer stream, collate and duplex spools).
+#pragma once
+
+#include <array>
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+
+// 1: printer data goes to standard output; any other value: it does not.
+extern int gSendDataToDevice;
+// Spool file descriptors; 0 means the file is not open.
+extern int gCollateFile;
+extern int gManualDuplexOddFile;
+extern int gManualDuplexEvenFile;
+// Number of the page being processed, counted from 1; odd/even routing reads it.
+extern int g_page;
+
+// Size of each even page in the even spool file: page 2k is in entry k-1.
+constexpr int kCacheSizeEntries = 1024;
+extern std::array<int32_t, kCacheSizeEntries> gCacheSize;
+// Highest page number whose size gCacheSize can hold.
+constexpr int kMaxManualDuplexPages = 2 * kCacheSizeEntries;
+
+// 1 while a command is being sent; the keep-alive writes its filler only at 0.
+extern volatile sig_atomic_t g_ismiddlepage;
+// Set to 1 by the termination handler when CUPS cancels the job.
+extern volatile sig_atomic_t Canceled;
+
+// Writes `count` bytes to every destination that the routing state selects.
+// Returns 1 when the last destination written took the data, else 0.
+int SendDataToFile(const void* pData, int count, int bCache);
+
+// The zero separator 00 00 between short commands (cached).
+int Insert00();
+
+// The printer-stream writer behind SendDataToFile: fwrite(data, count, 1, stdout)
+// by default. Returns the number of items written (1 or 0). Tests put a memory
+// buffer or a failing writer here; nullptr restores the default.
+using DeviceWriter = std::size_t (*)(const void* data, std::size_t count);
+DeviceWriter SetDeviceWriter(DeviceWriter writer);

@@ -1,0 +1,15 @@
+// JBIG wrapper over JBIG-KIT's encoder: one band in, its T.82 stream appended
+// to the collection buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "prnt/image.h"
+
+// Collection buffer of the band being compressed and the bytes in it.
+extern uint8_t* gpCompImgData;
+extern int gJbigCompressDataLen;
+
+int JBIGCompress(JBIG_BIH JbigBih, uint8_t* pKPlaneData);
+void jbig_data_out(unsigned char* buffer, std::size_t len, void* file);

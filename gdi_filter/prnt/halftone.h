@@ -1,0 +1,17 @@
+// Halftone dithering: 8-bit grey page to a packed 1-bit (or 2-bit) dot image.
+#pragma once
+
+#include <cstdint>
+
+// Threshold matrices (values 1..255), indexed [row][column].
+extern const uint8_t HT_TABLE_600[16][16];
+extern const uint8_t HT_TABLE_1200_Z[16][16];
+extern const uint8_t HT_TABLE_1200_C[28][28];
+// Tone code to 2-bit dot value.
+extern const uint8_t HT_TABLE_2BIG[256];
+
+// Dithers srcImgHpixels rows of srcImgWbytes grey bytes into pTarImgData, which
+// must be zero-filled. Adds the page's dots to gImageCoverage on PLATFORM_C/Z.
+int HalftoneDither(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t srcImgHpixels,
+                   uint8_t* pTarImgData, uint32_t realImgWByte, int bNegative, int b1200dpi,
+                   int platform);

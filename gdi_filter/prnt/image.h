@@ -1,0 +1,70 @@
+// Page image transfer: JBIG-compressed dot image wrapped in the platform's
+// image commands.
+#pragma once
+
+#include <cstdint>
+
+#include "prnt/packet.h"
+
+// Filled by the job driver (and the blank-page insertion) for each page image.
+struct _GDI_SEND_PAGE_PARAM {
+    uint8_t colorPlane;
+    uint8_t colorDepth;
+    uint8_t dataPacking;
+    uint8_t compression;
+    uint16_t whlImgW;  // dots per row (pixels, times 2 in 2-bit mode)
+    uint16_t whlImgH;
+    uint16_t rasImgW;
+    uint32_t rasImgH;
+    int32_t cmpImgBytes;  // output: compressed length (0 on PLATFORM_Z)
+    uint8_t* sendImgBuf;
+};
+typedef _GDI_SEND_PAGE_PARAM GDI_SEND_PAGE_PARAM, *PGDI_SEND_PAGE_PARAM;
+
+// JBIG parameters of a page image, mirroring the T.82 image header.
+struct _JBIG_BIH {
+    uint8_t ParamDl;
+    uint8_t ParamD;
+    uint8_t ParamP;
+    uint8_t ParamReserved;
+    uint32_t ParamImgWidth;
+    uint32_t ParamImgHeight;
+    uint32_t ParamL0;
+    uint8_t ParamMx;
+    uint8_t ParamMy;
+    uint8_t ParamOrder;
+    uint8_t ParamOption;
+};
+typedef _JBIG_BIH JBIG_BIH;
+
+struct _GDI_RASTER_IMAGE {
+    uint8_t leadingByte, cmdLen, cmd;
+    uint8_t colorPlane;
+    uint8_t colorDepth_dataPacking_compression;
+    uint8_t wholeRasterImageW[2], wholeRasterImageH[2];
+    uint8_t rasterImageW[2], rasterImageH[2];
+    uint8_t compressedImageBytes[4];
+    uint8_t checkSum;
+};
+typedef _GDI_RASTER_IMAGE GDI_RASTER_IMAGE;
+static_assert(sizeof(GDI_RASTER_IMAGE) == 18, "wire layout");
+
+struct _GDI_SET_JBIG_PARAM {
+    GDI_JOB_SPEC_M header;
+    uint8_t cmdParamDl, cmdParamD, cmdParamP, cmdParamReserved;
+    uint8_t cmdParamXd[4], cmdParamYd[4], cmdParamL0[4];
+    uint8_t cmdParamMx, cmdParamMy, cmdParamOrder, cmdParamOption;
+};
+typedef _GDI_SET_JBIG_PARAM GDI_SET_JBIG_PARAM;
+static_assert(sizeof(GDI_SET_JBIG_PARAM) == 36, "wire layout");
+
+constexpr int kJbigBandHeight = 256;        // PLATFORM_Z band height
+constexpr int kJbigBandCmdLen = 48;         // PLATFORM_Z band command
+constexpr int kJbigPackageSize = 65536;     // PLATFORM_M data package
+
+int Prnt_SendPage(GDI_SEND_PAGE_PARAM* pSendPageParam, int platform);
+int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, JBIG_BIH* JbigBih,
+                             uint8_t* outbuf, int platform);
+int GetRasterImageCmd(const GDI_SEND_PAGE_PARAM* pSendPageParam, GDI_RASTER_IMAGE* pGdiRasterImage);
+int SetJBIGCmdAndParam(GDI_SET_JBIG_PARAM* pJBIGCmdAndParam, const JBIG_BIH* JbigBih,
+                       uint32_t cmdLen, uint32_t cmdType, uint16_t cmdSignature);

@@ -1,0 +1,14 @@
+// The printer models this filter drives, and the paper table and platform of
+// each. The PPD files are generated from this list.
+#pragma once
+
+#include "prnt/paper_tables.h"
+
+struct NorvexModel {
+    const char* name;  // the PPD's ModelName, matched exactly
+    int platform;
+    const PAPER_SIZE_INFO* paperTable;
+};
+
+constexpr int kModelCount = 50;
+extern const NorvexModel gNorvexModels[kModelCount];

@@ -1,0 +1,71 @@
+// Start-up of the job: arguments, raster input, termination handler and PPD.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "common/output.h"
+#include "rastertoNorvex/cups_binding.h"
+#include "rastertoNorvex/job.h"
+
+char gPPDFile[kModelNameSize];
+
+namespace {
+
+// The printer's PPD, named by the environment. A job without a usable PPD
+// cannot be printed correctly, so it is refused before any printer byte.
+bool OpenPPD(JobState& job) {
+    const char* path = std::getenv("PPD");
+    if (path == nullptr || *path == '\0') {
+        std::fprintf(stderr, "ERROR: The PPD environment variable is not set; "
+                             "the printer's PPD file is needed\n");
+        return false;
+    }
+    job.ppd = pfppdOpenFile(path);
+    if (job.ppd == nullptr) {
+        std::fprintf(stderr, "ERROR: Unable to open the PPD file \"%s\"\n", path);
+        return false;
+    }
+    const char* model = job.ppd->modelname;
+    if (model == nullptr || *model == '\0') {
+        std::fprintf(stderr, "ERROR: The PPD file \"%s\" has no ModelName\n", path);
+        return false;
+    }
+    // Longer names are cut; no model of the list comes near the limit.
+    std::snprintf(gPPDFile, sizeof gPPDFile, "%s", model);
+    return true;
+}
+
+}  // namespace
+
+int OpenJob(JobState& job, int argc, char* argv[]) {
+    job.argc = argc;
+    job.argv = argv;
+    if (argc != 6 && argc != 7) {
+        std::fputs("ERROR: job-id user title copies options [file]\n", stderr);
+        return 1;
+    }
+    if (argc == 7) {
+        job.fd = open(argv[6], O_RDONLY);
+        if (job.fd == -1) {
+            std::perror("ERROR: Unable to open raster file - ");
+            sleep(1);
+            return 1;
+        }
+    }
+    // In place before the raster stream is opened: opening it already waits on
+    // the input, and a cancel then must end the job as "no pages".
+    Canceled = 0;
+    InstallTerminationHandler();
+    job.ras = pfcupsRasterOpen(job.fd, CUPS_RASTER_READ);
+
+    if (!OpenPPD(job)) {
+        CleanUp(job);
+        return 1;
+    }
+    g_page = 0;
+    job.iCopies = 1;
+    return -1;
+}

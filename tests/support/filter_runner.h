@@ -1,0 +1,45 @@
+// Runs the built filter exactly as CUPS does: argv of 6 or 7 entries, the PPD
+// named by the environment, raster on standard input or in a file. Captures
+// standard output bytes, standard error lines and the exit status.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FilterRun {
+    int status = -1;       // exit status, or 128 + signal
+    std::vector<uint8_t> out;
+    std::string err;
+    std::vector<std::string> errLines;
+
+    bool HasLine(const std::string& line) const;
+    int CountLinesStartingWith(const std::string& prefix) const;
+};
+
+struct FilterInvocation {
+    // Entries after the program name: job-id user title copies options [file].
+    std::vector<std::string> args = {"42", "tester", "Test job", "1", ""};
+    std::string ppd;          // value of PPD; empty: variable not set
+    std::string stdinPath;    // raster file on standard input; empty: /dev/null
+    std::vector<std::string> env;  // extra NAME=value entries
+};
+
+FilterRun RunFilter(const FilterInvocation& invocation);
+
+// Path of a bundled test file (tests/data).
+std::string TestData(const std::string& name);
+
+// A scratch directory removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};

@@ -1,0 +1,38 @@
+// Writes CUPS raster files with libcups's own raster writer, for feeding the
+// filter pages of any size, resolution, line length, pattern and options.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <cups/raster.h>
+
+struct RasterPage {
+    unsigned width = 4960;          // cupsWidth, dots
+    unsigned height = 7016;         // cupsHeight, lines
+    unsigned bytesPerLine = 0;      // 0: width (8-bit grey)
+    unsigned bitsPerColor = 8;
+    unsigned bitsPerPixel = 8;
+    cups_cspace_t colorSpace = CUPS_CSPACE_SW;
+    unsigned resX = 600, resY = 600;
+    unsigned pageW = 595, pageH = 842;  // points
+    bool duplex = false;
+    bool tumble = false;
+    unsigned copies = 1;
+    unsigned mediaType = 0;
+    // Grey value of pixel (x, y); blank paper (255) when empty.
+    std::function<uint8_t(unsigned x, unsigned y)> pixel;
+    // Lines actually written (default: height); fewer makes a truncated page.
+    int linesWritten = -1;
+};
+
+// A4 at 600 dpi as CUPS renders a whole-sheet imageable area.
+RasterPage A4Page();
+
+// Writes the pages to `path`; returns false when libcups refuses.
+bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages);
+
+// The page's grey lines as the filter reads them (bytesPerLine each).
+std::vector<uint8_t> PageLine(const RasterPage& page, unsigned y);
