@@ -40,7 +40,7 @@ int GetCoverageCmd_C(GDI_END_PAGE_PARAM* pEndPageParam, GDI_COVERAGE_C* pGdiCove
     pGdiCoverage->cmd = 0x1E;
     pGdiCoverage->printedPoints[0] = static_cast<uint8_t>(points);
     pGdiCoverage->printedPoints[1] = static_cast<uint8_t>(points >> 8);
-    SealShortCmd(&pGdiCoverage->leadingByte, sizeof(GDI_COVERAGE_C));
+    SealShortCmd(pGdiCoverage);
     return 1;
 }
 
@@ -53,6 +53,6 @@ int GetCoverageCmd_Z(GDI_COVERAGE_Z* pGdiCoverage) {
     pGdiCoverage->printedPoints[0] = k & 0x3F;
     pGdiCoverage->printedPoints[1] = (k >> 6) & 0x3F;
     pGdiCoverage->printedPoints[2] = static_cast<uint8_t>(k >> 12);
-    SealShortCmd(&pGdiCoverage->leadingByte, sizeof(GDI_COVERAGE_Z));
+    SealShortCmd(pGdiCoverage);
     return 1;
 }

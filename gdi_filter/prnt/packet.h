@@ -54,6 +54,12 @@ int SetCmdParam(GDI_SET_PARAM* pGdiSetParam, uint16_t ParamCmd, uint8_t ParamTyp
 // Stores CalcChecksum over bytes 0..cmdLen-2 of a short command in its last byte.
 void SealShortCmd(uint8_t* packet, int cmdLen);
 
+// The same for a whole short-command record, whose size is its cmdLen.
+template <typename Record>
+void SealShortCmd(Record* record) {
+    SealShortCmd(reinterpret_cast<uint8_t*>(record), static_cast<int>(sizeof(Record)));
+}
+
 // Sends a whole wire record (its size is its wire length).
 template <typename Record>
 int SendRecord(const Record& record, int bCache) {
