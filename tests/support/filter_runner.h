@@ -27,6 +27,33 @@ struct FilterInvocation {
 
 FilterRun RunFilter(const FilterInvocation& invocation);
 
+// A running filter whose standard input the test feeds (a pipe), for slow
+// rasters and cancellation. Standard output and error go to files.
+class FilterProcess {
+public:
+    explicit FilterProcess(const FilterInvocation& invocation);
+    ~FilterProcess();
+    FilterProcess(const FilterProcess&) = delete;
+    FilterProcess& operator=(const FilterProcess&) = delete;
+
+    // Writes raster bytes to the filter's standard input; false once it is closed.
+    bool Feed(const void* data, std::size_t size);
+    void CloseInput();
+    // Waits until standard error has a line starting with `prefix` (or timeout).
+    bool WaitForLine(const std::string& prefix, int timeoutMs = 30000);
+    // Waits until the filter has its SIGTERM handler in place (or timeout).
+    bool WaitForTermHandler(int timeoutMs = 10000);
+    void Signal(int signal);
+    // Closes the input, waits for the exit and collects the output.
+    FilterRun Finish();
+    std::size_t OutputSize() const;
+
+private:
+    TempDir scratch_;
+    int pid_ = -1;
+    int input_ = -1;
+};
+
 // Path of a bundled test file (tests/data).
 std::string TestData(const std::string& name);
 
