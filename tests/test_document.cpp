@@ -224,11 +224,13 @@ TEST(DocumentStart, SerithAndPlatformMFailureMessages) {
     }
 }
 
-TEST(DocumentStart, UnknownPlatformSendsNothing) {
-    GDI_START_DOC_PARAM param{};
+TEST(DocumentStart, UnknownPlatformSendsAndRecordsNothing) {
+    GDI_START_DOC_PARAM start{};
+    GDI_END_DOC_PARAM end{3, 1};
     for (int platform : {0, 4}) {
         DeviceCapture device;
-        EXPECT_EQ(Prnt_StartDoc(&param, platform), 0);
+        EXPECT_EQ(Prnt_StartDoc(&start, platform), 0);
+        EXPECT_EQ(Prnt_EndDoc(&end, platform), 0);
         EXPECT_TRUE(device.bytes().empty());
         EXPECT_STREQ(prntLastError, "");
     }
@@ -298,16 +300,6 @@ TEST(DocumentEnd, FailureMessages) {
     }
 }
 
-TEST(DocumentEnd, UnknownPlatformSendsNothing) {
-    GDI_END_DOC_PARAM param{3, 1};
-    for (int platform : {0, 4}) {
-        DeviceCapture device;
-        EXPECT_EQ(Prnt_EndDoc(&param, platform), 0);
-        EXPECT_TRUE(device.bytes().empty());
-        EXPECT_STREQ(prntLastError, "");
-    }
-}
-
 TEST(JobSpec, JobNumberOnEachPlatform) {
     const GDI_START_DOC_PARAM param = StartParam(513, 0);
     GDI_JOB_SPEC_Z z;
@@ -342,10 +334,6 @@ TEST(DocumentCommands, TonerParameterRecords) {
     ASSERT_EQ(GetTonerParamCmdForSerith(nullptr, &serith), 1);
     EXPECT_EQ(Image(kavrin), kKavrinRecord);
     EXPECT_EQ(Image(serith), kSerithRecord);
-}
-
-TEST(DocumentCommands, SystemDateNeedsARecord) {
-    EXPECT_EQ(GetSysTimeCmd(nullptr), 0);
 }
 
 }  // namespace
