@@ -10,6 +10,7 @@
 
 #include "prnt/document.h"
 #include "prnt/page.h"
+#include "prnt/model_name.h"
 #include "prnt/paper_tables.h"
 #include "rastertoNorvex/job_options.h"
 
@@ -17,8 +18,6 @@ constexpr std::size_t kPPDTextSize = 1024;
 constexpr std::size_t kModelNameSize = 1024;
 constexpr std::size_t kSpoolNameSize = 255;
 
-// Model name of the printer's PPD, NUL-terminated (cut at 1023 bytes).
-extern char gPPDFile[kModelNameSize];
 
 struct JobState {
     int argc = 0;
