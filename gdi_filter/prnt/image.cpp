@@ -239,6 +239,11 @@ int SetJBIGCmdAndParam(GDI_SET_JBIG_PARAM* pJBIGCmdAndParam, const JBIG_BIH* Jbi
 
 int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, JBIG_BIH* JbigBih,
                              PageImageBuffer* outbuf, int platform) {
+    if (pSendPageParam->sendImgBuf == nullptr || JbigBih->ParamImgWidth == 0 ||
+        JbigBih->ParamImgWidth % 8 != 0 || JbigBih->ParamImgHeight == 0) {
+        PrependLastError("OutputJbigkitCompression() :: image size not encodable .  \n");
+        return -1;
+    }
     const bool banded = platform == PLATFORM_Z;
     const std::size_t rowBytes = JbigBih->ParamImgWidth / 8;
     const uint32_t pageRows = JbigBih->ParamImgHeight;
@@ -247,10 +252,16 @@ int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, JBIG_BIH
     const uint32_t bandCount = fullBands + (lastBandHeight != 0 ? 1 : 0);
     const std::size_t oneBandImgSize = rowBytes * (banded ? kJbigBandHeight : pageRows);
 
-    std::unique_ptr<uint8_t[], FreeDeleter> band(static_cast<uint8_t*>(std::malloc(oneBandImgSize)));
-    if (!band) {
-        PrependLastError("OutputJbigkitCompression() :: malloc band buffer Fail .  \n");
-        return -1;
+    // PLATFORM_Z bands are copied out so a short last band is padded with white
+    // rows. A single band is the page itself: a copy would be the same bytes, so
+    // the encoder reads the page directly.
+    std::unique_ptr<uint8_t[], FreeDeleter> band;
+    if (banded) {
+        band.reset(static_cast<uint8_t*>(std::malloc(oneBandImgSize)));
+        if (!band) {
+            PrependLastError("OutputJbigkitCompression() :: malloc band buffer Fail .  \n");
+            return -1;
+        }
     }
     CollectionBufferScope collection;
     std::free(gpCompImgData);
@@ -265,19 +276,20 @@ int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, JBIG_BIH
     gJbigCompressDataCap = static_cast<int>(collectionCap);
 
     const int start = outbuf->size;
-    const uint8_t* source = pSendPageParam->sendImgBuf;
+    uint8_t* source = pSendPageParam->sendImgBuf;
     for (uint32_t i = 0; i < bandCount; ++i) {
-        uint32_t rows = pageRows;
+        uint8_t* bits = source;
         if (banded) {
-            rows = (lastBandHeight != 0 && i == fullBands) ? lastBandHeight : kJbigBandHeight;
-            // Rows past a short last band stay white.
+            const uint32_t rows =
+                (lastBandHeight != 0 && i == fullBands) ? lastBandHeight : kJbigBandHeight;
             if (rows < kJbigBandHeight) std::memset(band.get(), 0, oneBandImgSize);
+            std::memcpy(band.get(), source, rowBytes * rows);
+            bits = band.get();
             JbigBih->ParamImgHeight = rows;
             JbigBih->ParamL0 = rows;
         }
-        std::memcpy(band.get(), source, rowBytes * rows);
         // A band that is lost would print a wrong page reported as sent.
-        if (JBIGCompress(*JbigBih, band.get()) != 1) {
+        if (JBIGCompress(*JbigBih, bits) != 1) {
             char message[256];
             std::snprintf(message, sizeof message,
                           "OutputJbigkitCompression() :: JBIGCompress band %u Fail .  \n", i);
