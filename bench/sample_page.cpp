@@ -2,6 +2,7 @@
 #include "sample_page.h"
 
 #include <cmath>
+#include <cstddef>
 
 namespace {
 

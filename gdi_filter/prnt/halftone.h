@@ -18,7 +18,8 @@ int HalftoneDither(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t s
                    uint8_t* pTarImgData, uint32_t realImgWByte, int bNegative, int b1200dpi,
                    int platform);
 // The same dots made one at a time, as the screen is defined; HalftoneDither
-// takes this path only for rows that do not end on a byte boundary.
+// takes this path only for rows that do not end on a byte boundary, and on
+// processors without SSE2.
 int HalftoneDitherPerPixel(const uint8_t* pSrcImgData, uint32_t srcImgWbytes,
                            uint32_t srcImgHpixels, uint8_t* pTarImgData, uint32_t realImgWByte,
                            int bNegative, int b1200dpi, int platform);
