@@ -7,9 +7,12 @@
 
 #include "prnt/image.h"
 
-// Collection buffer of the band being compressed and the bytes in it.
+// Collection buffer of the band being compressed, the bytes in it, and the bytes
+// allocated for it. The encoder's output for unfavourable content can be larger
+// than the raw band, so jbig_data_out grows the buffer rather than trusting a size.
 extern uint8_t* gpCompImgData;
 extern int gJbigCompressDataLen;
+extern int gJbigCompressDataCap;
 
 int JBIGCompress(JBIG_BIH JbigBih, uint8_t* pKPlaneData);
 void jbig_data_out(unsigned char* buffer, std::size_t len, void* file);

@@ -12,6 +12,14 @@ extern const uint8_t HT_TABLE_2BIG[256];
 
 // Dithers srcImgHpixels rows of srcImgWbytes grey bytes into pTarImgData, which
 // must be zero-filled. Adds the page's dots to gImageCoverage on PLATFORM_C/Z.
+// Returns 0 for a null pointer or an unknown platform, else 1 (an empty page
+// writes nothing).
 int HalftoneDither(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t srcImgHpixels,
                    uint8_t* pTarImgData, uint32_t realImgWByte, int bNegative, int b1200dpi,
                    int platform);
+// The same dots made one at a time, as the screen is defined; HalftoneDither
+// takes this path only for rows that do not end on a byte boundary, and on
+// processors without SSE2.
+int HalftoneDitherPerPixel(const uint8_t* pSrcImgData, uint32_t srcImgWbytes,
+                           uint32_t srcImgHpixels, uint8_t* pTarImgData, uint32_t realImgWByte,
+                           int bNegative, int b1200dpi, int platform);

@@ -2,6 +2,7 @@
 // image commands.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "prnt/packet.h"
@@ -62,9 +63,32 @@ constexpr int kJbigBandHeight = 256;        // PLATFORM_Z band height
 constexpr int kJbigBandCmdLen = 48;         // PLATFORM_Z band command
 constexpr int kJbigPackageSize = 65536;     // PLATFORM_M data package
 
+// The compressed page as it goes to the printer, assembled band by band. It
+// grows when the data outgrows it (JBIG output of unfavourable content can be
+// larger than the raw dots), so nothing is ever written past its end.
+struct PageImageBuffer {
+    uint8_t* data = nullptr;
+    int size = 0;      // bytes written
+    int capacity = 0;  // bytes allocated
+    PageImageBuffer() = default;
+    ~PageImageBuffer();
+    PageImageBuffer(const PageImageBuffer&) = delete;
+    PageImageBuffer& operator=(const PageImageBuffer&) = delete;
+};
+// Allocates `capacity` bytes for an empty buffer; 0 when that fails.
+int ReservePageImage(PageImageBuffer* buf, std::size_t capacity);
+// Appends `len` bytes, growing the buffer; 0 when it cannot grow.
+int AppendPageImage(PageImageBuffer* buf, const void* data, std::size_t len);
+
 int Prnt_SendPage(GDI_SEND_PAGE_PARAM* pSendPageParam, int platform);
+// Appends the compressed page (on PLATFORM_Z with its band commands) to outbuf and
+// returns its length, or -1 with a message in prntLastError when a buffer could
+// not be allocated or a band could not be compressed.
 int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, JBIG_BIH* JbigBih,
-                             uint8_t* outbuf, int platform);
+                             PageImageBuffer* outbuf, int platform);
+// PLATFORM_M: the compressed page in JBIG_DATA_CMD packages of at most 64 KiB,
+// then JBIG_END_CMD.
+int SendJbigPackages(const uint8_t* data, int len);
 int GetRasterImageCmd(const GDI_SEND_PAGE_PARAM* pSendPageParam, GDI_RASTER_IMAGE* pGdiRasterImage);
 int SetJBIGCmdAndParam(GDI_SET_JBIG_PARAM* pJBIGCmdAndParam, const JBIG_BIH* JbigBih,
                        uint32_t cmdLen, uint32_t cmdType, uint16_t cmdSignature);
