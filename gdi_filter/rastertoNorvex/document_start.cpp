@@ -24,7 +24,7 @@ void FillStartDoc(JobState& job) {
     d = GDI_START_DOC_PARAM{};
     d.jobID = JobNumber(job.argv[1]);
     // A title of 32 bytes or more is cut without a terminating zero.
-    std::strncpy(d.jobName, job.argv[3], sizeof d.jobName);
+    std::memcpy(d.jobName, job.argv[3], strnlen(job.argv[3], sizeof d.jobName));
     const bool manualOnZ =
         job.platform == PLATFORM_Z && job.iSupportManDuplex == 1 && job.Value(MANUALDUPLEX) == 1;
     const bool twoSided = job.Value(AUTODUPLEX) != 0 || job.Value(MANUALDUPLEX) == 1;

@@ -19,8 +19,7 @@ void EndJob(JobState& job) {
     g_ismiddlepage = 1;
     job.endDocParam.page = g_page;
     job.endDocParam.bMachDup = job.Value(AUTODUPLEX) != 0 ? 1 : 0;
-    if (!Prnt_EndDoc(&job.endDocParam, job.platform)) ReportFailure(job, "main() :: End doc Fail ! 
-");
+    if (!Prnt_EndDoc(&job.endDocParam, job.platform)) ReportFailure(job, "main() :: End doc Fail ! \n");
     std::fflush(stdout);
 }
 

@@ -7,6 +7,20 @@
 #include <string>
 #include <vector>
 
+// A scratch directory removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
 struct FilterRun {
     int status = -1;       // exit status, or 128 + signal
     std::vector<uint8_t> out;
@@ -57,16 +71,3 @@ private:
 // Path of a bundled test file (tests/data).
 std::string TestData(const std::string& name);
 
-// A scratch directory removed with the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
