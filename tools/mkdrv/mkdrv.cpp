@@ -48,15 +48,6 @@ const char* PaperTextOf(const char* name) {
     return name;
 }
 
-const char* PlatformName(int platform) {
-    switch (platform) {
-        case PLATFORM_C: return "PLATFORM_C";
-        case PLATFORM_Z: return "PLATFORM_Z";
-        case PLATFORM_M: return "PLATFORM_M";
-        default: return nullptr;
-    }
-}
-
 const char* TableName(const PAPER_SIZE_INFO* table) {
     if (table == gPaperSizeArray_Orvane) return "Orvane";
     if (table == gPaperSizeArray_OrvaneMFP) return "OrvaneMFP";
@@ -187,7 +178,7 @@ void WriteCommon(FILE* out) {
 // no duplexer, so two-sided printing there is manual duplex asked for by hand.
 void WritePlatform(FILE* out, int platform) {
     const bool manualDuplex = platform != PLATFORM_C;
-    std::fprintf(out, "  Attribute cupsIPPReason \"PlatForm/%s\" \"\"\n", PlatformName(platform));
+    std::fprintf(out, "  Attribute cupsIPPReason \"PlatForm/%s\" \"\"\n", PlatformKeyword(platform));
     std::fprintf(out, "  Attribute cupsIPPReason \"SupportManualDuplex/%s\" \"\"\n",
                  platform == PLATFORM_Z ? "TRUE" : "FALSE");
     if (platform == PLATFORM_C) {
@@ -236,11 +227,11 @@ bool WriteModels(FILE* out) {
     for (int first = 0; first < kModelCount; ++first) {
         if (written[first]) continue;
         const NorvexModel& lead = gNorvexModels[first];
-        if (PlatformName(lead.platform) == nullptr || lead.paperTable == nullptr) {
+        if (PlatformKeyword(lead.platform) == nullptr || lead.paperTable == nullptr) {
             std::fprintf(stderr, "mkdrv: \"%s\" has no platform or paper table\n", lead.name);
             return false;
         }
-        std::fprintf(out, "\n// %s, paper table %s\n{\n", PlatformName(lead.platform),
+        std::fprintf(out, "\n// %s, paper table %s\n{\n", PlatformKeyword(lead.platform),
                      TableName(lead.paperTable));
         WritePlatform(out, lead.platform);
         if (!WriteMedia(out, lead.paperTable)) return false;

@@ -25,15 +25,6 @@ void Fail(const std::string& file, const std::string& what) {
     ++gFailures;
 }
 
-const char* PlatformName(int platform) {
-    switch (platform) {
-        case PLATFORM_C: return "PLATFORM_C";
-        case PLATFORM_Z: return "PLATFORM_Z";
-        case PLATFORM_M: return "PLATFORM_M";
-        default: return "none";
-    }
-}
-
 bool IsWholePoints(float value) { return std::fabs(value - std::round(value)) < 0.001f; }
 
 // The text the filter gets for an IPP-reason entry, or "" plus false when absent.
@@ -80,12 +71,12 @@ void CheckSizes(const std::string& file, ppd_file_t* ppd, const PAPER_SIZE_INFO*
 // The entries the filter reads besides the sizes.
 void CheckEntries(const std::string& file, ppd_file_t* ppd, int platform) {
     std::string text;
-    if (!ReasonText(ppd, "PlatForm", &text) || text != PlatformName(platform))
-        Fail(file, "PlatForm is \"" + text + "\", the model list says " + PlatformName(platform));
+    if (!ReasonText(ppd, "PlatForm", &text) || text != PlatformKeyword(platform))
+        Fail(file, "PlatForm is \"" + text + "\", the model list says " + PlatformKeyword(platform));
     if (!ReasonText(ppd, "SupportManualDuplex", &text))
         Fail(file, "no SupportManualDuplex entry");
     else if ((platform == PLATFORM_Z) != (text == "TRUE"))
-        Fail(file, "SupportManualDuplex is \"" + text + "\" on " + PlatformName(platform));
+        Fail(file, "SupportManualDuplex is \"" + text + "\" on " + PlatformKeyword(platform));
     // Read back whole: a text libcups had to cut would differ.
     if (!ReasonText(ppd, "MDuplex", &text) || text != kTurnPagesText)
         Fail(file, "MDuplex reads \"" + text + "\"");
