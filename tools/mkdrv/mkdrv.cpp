@@ -1,0 +1,275 @@
+// Writes the ppdc driver information file for every printer of the filter's
+// model list, so the PPDs carry exactly the names, platforms and paper sizes
+// the filter looks up. Usage: mkdrv output.drv
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "driver_texts.h"
+#include "prnt/model_list.h"
+#include "prnt/paper_tables.h"
+
+namespace {
+
+// Custom sizes from 3 x 5 inches up to Legal, the largest paper of every table.
+constexpr int kCustomMinW = 216, kCustomMinH = 360;
+constexpr int kCustomMaxW = 612, kCustomMaxH = 1008;
+
+struct PaperText {
+    const char* name;
+    const char* text;
+};
+
+// Names the user sees for the table's page size names; a name not listed here
+// is shown as it is.
+constexpr PaperText kPaperTexts[] = {
+    {"IOSB5", "ISO B5"},
+    {"B5", "JIS B5"},
+    {"B6", "ISO B6"},
+    {"Folio", "Folio (8.5 x 13 in)"},
+    {"Oficio", "Oficio (8.5 x 13.5 in)"},
+    {"Postcard", "Postcard (100 x 148 mm)"},
+    {"EnvMonarch", "Envelope Monarch"},
+    {"EnvDL", "Envelope DL"},
+    {"EnvC5", "Envelope C5"},
+    {"EnvC6", "Envelope C6"},
+    {"Com10Envelope", "Envelope #10"},
+    {"ZL", "Envelope ZL"},
+    {"Big32K", "Big 32K"},
+    {"Big16K", "Big 16K"},
+};
+
+const char* PaperTextOf(const char* name) {
+    for (const PaperText& paper : kPaperTexts)
+        if (std::strcmp(paper.name, name) == 0) return paper.text;
+    return name;
+}
+
+const char* TableName(const PAPER_SIZE_INFO* table) {
+    if (table == gPaperSizeArray_Orvane) return "Orvane";
+    if (table == gPaperSizeArray_OrvaneMFP) return "OrvaneMFP";
+    if (table == gPaperSizeArray_Dolvek_Serith) return "Dolvek_Serith";
+    if (table == gPaperSizeArray_Lurran_Tessik) return "Lurran_Tessik";
+    return "unknown";
+}
+
+// The words between the maker and "Series": "Norvex Dolvek M1180 Series" -> {"Dolvek", "M1180"}.
+std::vector<std::string> DesignationOf(const char* model) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char* c = model;; ++c) {
+        if (*c == ' ' || *c == '\0') {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+            if (*c == '\0') break;
+        } else {
+            word += *c;
+        }
+    }
+    if (!words.empty()) words.erase(words.begin());
+    if (!words.empty() && words.back() == "Series") words.pop_back();
+    return words;
+}
+
+// "Norvex Dolvek M1180 Series" -> "norvex-dolvek-m1180.ppd", the name users pass
+// to lpadmin -m.
+std::string FileNameOf(const char* model) {
+    std::string name = "norvex";
+    for (const std::string& word : DesignationOf(model)) name += "-" + word;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name + ".ppd";
+}
+
+// The PPD's 8.3 PCFileName: "NV", the series' initial and the model number
+// ("NVDM1180.PPD"), or the series name for a model without a number ("NVKAVRIN.PPD").
+std::string PCFileNameOf(const char* model) {
+    const std::vector<std::string> words = DesignationOf(model);
+    std::string code;
+    if (words.size() == 1) {
+        code = words[0];
+    } else if (!words.empty()) {
+        code = words[0].substr(0, 1);
+        for (std::size_t i = 1; i < words.size(); ++i) code += words[i];
+    }
+    std::string name = ("NV" + code).substr(0, 8);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name + ".PPD";
+}
+
+// Both file names must tell the models apart.
+bool FileNamesUnique() {
+    for (int i = 0; i < kModelCount; ++i) {
+        for (int j = 0; j < i; ++j) {
+            if (FileNameOf(gNorvexModels[i].name) == FileNameOf(gNorvexModels[j].name) ||
+                PCFileNameOf(gNorvexModels[i].name) == PCFileNameOf(gNorvexModels[j].name)) {
+                std::fprintf(stderr, "mkdrv: \"%s\" and \"%s\" get the same PPD file name\n",
+                             gNorvexModels[j].name, gNorvexModels[i].name);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool ListedEarlier(const PAPER_SIZE_INFO* table, int row) {
+    for (int earlier = 0; earlier < row; ++earlier)
+        if (std::strcmp(table[earlier].strPageSize, table[row].strPageSize) == 0) return true;
+    return false;
+}
+
+// A flag the filter reads from the job options; off unless the user turns it on.
+void WriteBoolean(FILE* out, const char* indent, const char* keyword, const char* text) {
+    std::fprintf(out,
+                 "%sOption \"%s/%s\" Boolean AnySetup 10\n"
+                 "%s  *Choice \"False/Off\" \"\"\n"
+                 "%s  Choice \"True/On\" \"\"\n",
+                 indent, keyword, text, indent, indent);
+}
+
+// What every model has: the filter, 8-bit grey raster, copies left to the
+// filter, custom sizes with their margins, and the options the filter reads.
+void WriteCommon(FILE* out) {
+    std::fprintf(out,
+                 "Manufacturer \"Norvex\"\n"
+                 "Version \"%s\"\n"
+                 "DriverType custom\n"
+                 "ColorDevice no\n"
+                 "// The filter repeats pages and re-sends collated copies itself; it\n"
+                 "// takes the copy count from the raster page header.\n"
+                 "ManualCopies no\n"
+                 "Filter \"application/vnd.cups-raster 0 rastertoNorvex\"\n"
+                 "ColorModel \"Gray/Grayscale\" 18 chunky 0\n"
+                 "Resolution - 8 0 0 0 \"600dpi/600 DPI\"\n"
+                 "\n"
+                 "// Custom sizes are rendered inside these margins; the listed sizes\n"
+                 "// declare the whole sheet, which the filter crops for the printer.\n"
+                 "VariablePaperSize yes\n"
+                 "MinSize %d %d\n"
+                 "MaxSize %d %d\n"
+                 "HWMargins %d %d %d %d\n"
+                 "\n"
+                 "Attribute cupsIPPReason \"MDuplex/%s\" \"\"\n"
+                 "\n"
+                 "Option \"Density/Print Density\" PickOne AnySetup 10\n"
+                 "  Choice \"0/Lightest\" \"\"\n"
+                 "  Choice \"1/Light\" \"\"\n"
+                 "  *Choice \"2/Normal\" \"\"\n"
+                 "  Choice \"3/Dark\" \"\"\n"
+                 "  Choice \"4/Darkest\" \"\"\n",
+                 NORVEX_VERSION, kCustomMinW, kCustomMinH, kCustomMaxW, kCustomMaxH, kCustomMargin,
+                 kCustomMargin, kCustomMargin, kCustomMargin, kTurnPagesText);
+    WriteBoolean(out, "", "TonerMode", "Toner Save");
+    WriteBoolean(out, "", "FeedLongEdge", "Feed A5 Long Edge First");
+    WriteBoolean(out, "", "outputorder", "Reverse Output Order");
+    WriteBoolean(out, "", "NegativePrint", "Negative Print");
+    WriteBoolean(out, "", "ImageRotation", "Rotate Pages 180 Degrees");
+    WriteBoolean(out, "", "Collate", "Collate Copies");
+    std::fprintf(out,
+                 "*InputSlot 0 \"Auto/Automatic\"\n"
+                 "InputSlot 1 \"ManualFeed/Manual Feed\"\n"
+                 "InputSlot 2 \"AutoFeed/Tray\"\n");
+}
+
+// What sets the platforms apart. PLATFORM_C duplexes in the printer; on
+// PLATFORM_Z the filter turns two-sided jobs into manual duplex; PLATFORM_M has
+// no duplexer, so two-sided printing there is manual duplex asked for by hand.
+void WritePlatform(FILE* out, int platform) {
+    const bool manualDuplex = platform != PLATFORM_C;
+    std::fprintf(out, "  Attribute cupsIPPReason \"PlatForm/%s\" \"\"\n", PlatformKeyword(platform));
+    std::fprintf(out, "  Attribute cupsIPPReason \"SupportManualDuplex/%s\" \"\"\n",
+                 platform == PLATFORM_Z ? "TRUE" : "FALSE");
+    if (platform == PLATFORM_C) {
+        std::fprintf(out,
+                     "  Resolution - 8 0 0 0 \"1200x600dpi/1200 x 600 DPI\"\n"
+                     "  Resolution - 8 0 0 0 \"1200dpi/1200 DPI\"\n");
+    }
+    // The filter turns back pages itself, so the back side is rendered like
+    // the front ("Normal").
+    if (platform == PLATFORM_C || platform == PLATFORM_Z) std::fprintf(out, "  Duplex normal\n");
+    if (manualDuplex) WriteBoolean(out, "  ", "ManualDuplex", "Manual Two-Sided Printing");
+    if (platform == PLATFORM_M) WriteBoolean(out, "  ", "DPI1200", "1200 DPI Quality");
+    if (platform == PLATFORM_Z) WriteBoolean(out, "  ", "FineMode", "Fine Mode");
+}
+
+// The table's papers under their table names and sizes, each declared wholly
+// imageable: CUPS then renders the whole sheet and the filter cuts the
+// printer's image out of it. A name listed twice is written once.
+bool WriteMedia(FILE* out, const PAPER_SIZE_INFO* table) {
+    bool haveA4 = false;
+    for (int row = 0; table[row].cupsPaperW != -1; ++row)
+        haveA4 |= std::strcmp(table[row].strPageSize, "A4") == 0;
+    for (int row = 0; table[row].cupsPaperW != -1; ++row) {
+        const PAPER_SIZE_INFO& paper = table[row];
+        if (ListedEarlier(table, row)) continue;
+        const char* text = PaperTextOf(paper.strPageSize);
+        if (std::strlen(text) > kMaxTranslation || std::strpbrk(text, ":/\"<") != nullptr) {
+            std::fprintf(stderr, "mkdrv: paper text \"%s\" cannot go into a PPD\n", text);
+            return false;
+        }
+        const bool isDefault = haveA4 ? std::strcmp(paper.strPageSize, "A4") == 0 : row == 0;
+        std::fprintf(out,
+                     "  %sCustomMedia \"%s/%s\" %d %d 0 0 0 0\n"
+                     "    \"<</PageSize[%d %d]/ImagingBBox null>>setpagedevice\"\n"
+                     "    \"<</PageSize[%d %d]/ImagingBBox null>>setpagedevice\"\n",
+                     isDefault ? "*" : "", paper.strPageSize, text, paper.cupsPaperW, paper.cupsPaperH,
+                     paper.cupsPaperW, paper.cupsPaperH, paper.cupsPaperW, paper.cupsPaperH);
+    }
+    return true;
+}
+
+// One ppdc group per paper table and platform, in list order, holding the
+// models that share them.
+bool WriteModels(FILE* out) {
+    bool written[kModelCount] = {};
+    for (int first = 0; first < kModelCount; ++first) {
+        if (written[first]) continue;
+        const NorvexModel& lead = gNorvexModels[first];
+        if (PlatformKeyword(lead.platform) == nullptr || lead.paperTable == nullptr) {
+            std::fprintf(stderr, "mkdrv: \"%s\" has no platform or paper table\n", lead.name);
+            return false;
+        }
+        std::fprintf(out, "\n// %s, paper table %s\n{\n", PlatformKeyword(lead.platform),
+                     TableName(lead.paperTable));
+        WritePlatform(out, lead.platform);
+        if (!WriteMedia(out, lead.paperTable)) return false;
+        for (int i = first; i < kModelCount; ++i) {
+            const NorvexModel& model = gNorvexModels[i];
+            if (model.platform != lead.platform || model.paperTable != lead.paperTable) continue;
+            std::fprintf(out,
+                         "  {\n    ModelName \"%s\"\n    FileName \"%s\"\n    PCFileName \"%s\"\n  }\n",
+                         model.name, FileNameOf(model.name).c_str(), PCFileNameOf(model.name).c_str());
+            written[i] = true;
+        }
+        std::fprintf(out, "}\n");
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: mkdrv output.drv\n");
+        return 2;
+    }
+    if (!FileNamesUnique()) return 1;
+    FILE* out = std::fopen(argv[1], "w");
+    if (out == nullptr) {
+        std::perror(argv[1]);
+        return 1;
+    }
+    std::fprintf(out,
+                 "// Norvex printers for rastertoNorvex. Generated by mkdrv from the\n"
+                 "// filter's model list and paper tables: edit those, not this file.\n\n");
+    WriteCommon(out);
+    const bool ok = WriteModels(out);
+    if (std::fclose(out) != 0 || !ok) {
+        std::fprintf(stderr, "mkdrv: could not write %s\n", argv[1]);
+        std::remove(argv[1]);
+        return 1;
+    }
+    return 0;
+}
