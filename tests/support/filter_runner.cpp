@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -73,6 +74,7 @@ pid_t StartFilter(const FilterInvocation& inv, const TempDir& dir, int inputFd) 
         else
             setenv("PPD", inv.ppd.c_str(), 1);
         for (const auto& e : inv.env) putenv(const_cast<char*>(e.c_str()));
+        if (inv.emptyHostName && (unshare(CLONE_NEWUTS) != 0 || sethostname("", 0) != 0)) _exit(125);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(NORVEX_FILTER_BIN));
         for (const auto& a : inv.args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -37,6 +37,9 @@ struct FilterInvocation {
     std::string ppd;          // value of PPD; empty: variable not set
     std::string stdinPath;    // raster file on standard input; empty: /dev/null
     std::vector<std::string> env;  // extra NAME=value entries
+    // Run with an empty host name (in a UTS namespace of its own; needs root).
+    // A run that cannot have one exits with status 125.
+    bool emptyHostName = false;
 };
 
 FilterRun RunFilter(const FilterInvocation& invocation);
