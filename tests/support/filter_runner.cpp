@@ -109,7 +109,7 @@ FilterRun RunFilter(const FilterInvocation& inv) {
 
 FilterProcess::FilterProcess(const FilterInvocation& invocation) {
     int fds[2];
-    if (pipe(fds) != 0) return;
+    if (pipe2(fds, O_CLOEXEC) != 0) return;  // the filter keeps only its read end, as fd 0
     signal(SIGPIPE, SIG_IGN);
     pid_ = StartFilter(invocation, scratch_, fds[0]);
     close(fds[0]);
