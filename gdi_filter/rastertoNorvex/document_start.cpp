@@ -1,13 +1,49 @@
 // Document start, sent once before the first page's commands.
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "common/output.h"
+#include "common/platform.h"
 #include "rastertoNorvex/job.h"
+#include "rastertoNorvex/spool.h"
 
-void StartDocument(JobState& job) {
+namespace {
+
+// The job-id argument as a decimal number; 0 when it has no digits.
+int32_t JobNumber(const char* text) {
+    const long long n = std::strtoll(text, nullptr, 10);
+    if (n > INT32_MAX) return INT32_MAX;
+    if (n < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(n);
+}
+
+void FillStartDoc(JobState& job) {
+    GDI_START_DOC_PARAM& d = job.startDocParam;
+    d = GDI_START_DOC_PARAM{};
+    d.jobID = JobNumber(job.argv[1]);
+    // A title of 32 bytes or more is cut without a terminating zero.
+    std::memcpy(d.jobName, job.argv[3], strnlen(job.argv[3], sizeof d.jobName));
+    const bool manualOnZ =
+        job.platform == PLATFORM_Z && job.iSupportManDuplex == 1 && job.Value(MANUALDUPLEX) == 1;
+    const bool twoSided = job.Value(AUTODUPLEX) != 0 || job.Value(MANUALDUPLEX) == 1;
+    d.DuplexMode = manualOnZ ? 0 : twoSided ? 0x20 : 0;
+    d.FineMode = job.Value(FINEMODE) == 1 ? 1 : 0;
+    d.saveMode = job.platform == PLATFORM_M ? 0 : 0x10;
+    d.densityLevel = static_cast<uint8_t>(job.Value(TONERMODE) == 1 ? 0 : job.Value(DENSITY));
+}
+
+}  // namespace
+
+bool StartDocument(JobState& job) {
     job.iCopies = job.header.NumCopies;
-    // The document-start record, the document start and the spool files of
-    // collation and manual duplex are sent and made here.
+    if (job.platform == PLATFORM_C || job.platform == PLATFORM_Z) StartKeepAlive();
+    FillStartDoc(job);
+    g_ismiddlepage = 1;
+    if (!Prnt_StartDoc(&job.startDocParam, job.platform))
+        ReportFailure(job, "main() :: Start doc Fail ! \n");
     std::fflush(stdout);
     g_ismiddlepage = 0;
+    return CreateSpoolFiles(job);
 }

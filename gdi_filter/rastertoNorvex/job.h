@@ -56,6 +56,7 @@ struct JobState {
 enum class JobExit {
     EndOfJob,  // the document was started: blank back, re-emission, document end
     CleanUp,   // nothing more for the printer
+    Abort,     // the job cannot go on (a spool file cannot be made): status 1
 };
 
 // Where a page's conversion leaves to.
@@ -75,8 +76,9 @@ JobExit RunPages(JobState& job);
 // Page set-up: platform and paper table, PPD texts, options and function values.
 void SetUpPage(JobState& job);
 
-// Document start on the first page (and the spool files the job needs).
-void StartDocument(JobState& job);
+// Document start on the first page (and the spool files the job needs);
+// false when the spool files cannot be made.
+bool StartDocument(JobState& job);
 
 // The page steps: paper, page start, raster, turns, halftone, image, page end.
 PageOutcome ConvertAndSendPage(JobState& job);
@@ -97,6 +99,9 @@ bool GetPPDText(ppd_file_t* ppd, const char* keyword, char* buffer);
 
 // Termination handler (sets Canceled).
 void InstallTerminationHandler();
+
+// Keep-alive: two zero bytes to the printer every 10 seconds between commands.
+void StartKeepAlive();
 
 // Checks a page header before anything is sized from it; writes one ERROR
 // line naming the value and its bound and returns false when it is refused.

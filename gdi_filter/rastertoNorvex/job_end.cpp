@@ -3,17 +3,23 @@
 #include <unistd.h>
 
 #include "common/output.h"
+#include "rastertoNorvex/blank_page.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
+#include "rastertoNorvex/spool.h"
 
 void EndJob(JobState& job) {
+    // The last sheet of an odd two-sided job gets its empty back.
+    if (job.Value(AUTODUPLEX) != 0 && g_page % 2 == 1)
+        InsertBlankPage(job.header, &job.startPageParam, job.platform);
     g_ismiddlepage = 1;
-    // The blank back of an odd two-sided job, the re-emission of spooled copies
-    // and manual-duplex backs, and the document end are sent here.
+    if (!Canceled) ResendSpooledPages(job);
+    RemoveSpoolFiles(job);
     std::fflush(stdout);
     g_ismiddlepage = 1;
     job.endDocParam.page = g_page;
     job.endDocParam.bMachDup = job.Value(AUTODUPLEX) != 0 ? 1 : 0;
+    if (!Prnt_EndDoc(&job.endDocParam, job.platform)) ReportFailure(job, "main() :: End doc Fail ! \n");
     std::fflush(stdout);
 }
 
@@ -34,6 +40,10 @@ int CleanUp(JobState& job) {
         job.fd = 0;
     }
     ReleaseCUPSDLLs();
+    RemoveSpoolFiles(job);
+    // Time for the printer to take the last sheet before the user turns the
+    // stack over; the keep-alive tick ends the pause early.
+    if (job.Value(MANUALDUPLEX) == 1) sleep(10);
     g_ismiddlepage = 0;
     if (g_page == 0) {
         std::fputs("ERROR: No pages found!\n", stderr);

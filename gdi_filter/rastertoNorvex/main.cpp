@@ -8,6 +8,7 @@
 #include "common/output.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
+#include "rastertoNorvex/spool.h"
 
 int main(int argc, char* argv[]) {
     JobState job;
@@ -17,6 +18,15 @@ int main(int argc, char* argv[]) {
     std::setbuf(stderr, nullptr);
 
     if (const int status = OpenJob(job, argc, argv); status >= 0) return status;
-    if (RunPages(job) == JobExit::EndOfJob) EndJob(job);
+    switch (RunPages(job)) {
+        case JobExit::EndOfJob:
+            EndJob(job);
+            break;
+        case JobExit::CleanUp:
+            break;
+        case JobExit::Abort:
+            RemoveSpoolFiles(job);
+            return 1;
+    }
     return CleanUp(job);
 }

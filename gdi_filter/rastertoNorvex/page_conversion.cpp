@@ -1,28 +1,261 @@
-// Page raster conversion: one CUPS raster page to one printed page.
+// Page raster conversion: one CUPS raster page to one printed page. Paper and
+// image size, page start, raster lines into the grey page, turns, halftone,
+// image, page end.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 
 #include "common/last_error.h"
 #include "common/output.h"
+#include "common/paper_lookup.h"
+#include "common/platform.h"
+#include "common/rotate.h"
+#include "common/swap.h"
+#include "prnt/halftone.h"
+#include "prnt/image.h"
+#include "prnt/page.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
+#include "rastertoNorvex/paper_override.h"
+
+namespace {
+
+// Printer image sizes travel as 16-bit values; the grey page is held whole.
+constexpr double kMaxImageDots = 65535;
+constexpr double kMaxGreyPageBytes = 256.0 * 1024 * 1024;
+
+constexpr uint16_t kPaperCodeA5_C = 6;
+constexpr uint16_t kPaperCodeA5 = 11;  // PLATFORM_Z and PLATFORM_M
+constexpr uint16_t kCustomPaper_C = 0xFF;
+
+struct PageGeometry {
+    double imgW = 0;  // printer image in dots (pixels of the grey page)
+    double imgH = 0;
+    uint16_t marginX = 0;
+    uint16_t marginY = 0;
+    uint16_t paperSize = 0;
+};
+
+template <typename T>
+using Buffer = std::unique_ptr<T[]>;
+
+template <typename T>
+Buffer<T> Allocate(std::size_t count) {
+    return Buffer<T>(new (std::nothrow) T[count]);
+}
+
+double RoundUp(double dots, double multiple) { return std::ceil(dots / multiple) * multiple; }
+
+// Steps 1 to 4: the table row of the page's paper, else a custom size inside
+// the PPD's custom-size margins; 1200 dpi doubles PLATFORM_C's image.
+PageGeometry PaperAndImageSize(JobState& job) {
+    cups_page_header2_t& header = job.header;
+    PageGeometry g;
+    int row = -1;
+    if (job.paperSizeArray) {
+        isCutThePaper(&header, job.paperSizeArray, job.num_option, job.options);
+        row = GetPaperArrayIndex(header.PageSize, job.paperSizeArray,
+                                 &job.prntFuncInfo[LONGEDGEFEED].value);
+    }
+    if (row >= 0) {
+        const PAPER_SIZE_INFO& paper = job.paperSizeArray[row];
+        g.imgW = paper.fwPaperW;
+        g.imgH = paper.fwPaperH;
+        g.paperSize = static_cast<uint16_t>(paper.fwPaperNum);
+        g.marginX = paper.fwPaperMarginX;
+        g.marginY = paper.fwPaperMarginY;
+    } else {
+        const float* m = job.ppd->custom_margins;  // left, bottom, right, top
+        g.imgW = std::trunc((header.PageSize[0] - double{m[0]} - m[2]) / 72.0 * 600.0);
+        g.imgH = std::trunc((header.PageSize[1] - double{m[1]} - m[3]) / 72.0 * 600.0);
+        if (g.imgW > 0) g.imgW = RoundUp(g.imgW, 32);
+        if (g.imgH > 0) g.imgH = RoundUp(g.imgH, 8);
+        g.paperSize = job.platform == PLATFORM_C ? kCustomPaper_C : 0;
+    }
+    if (job.platform == PLATFORM_C) {
+        if (header.HWResolution[0] == 1200) g.imgW *= 2;
+        if (header.HWResolution[1] == 1200) g.imgH *= 2;
+    }
+    return g;
+}
+
+// Why a page cannot be held, or nullptr. Checked before any buffer is sized.
+const char* UnprintableReason(const PageGeometry& g, int b2Bit) {
+    if (g.imgW <= 0 || g.imgH <= 0) return "its margins leave no printable area";
+    if (g.imgW * (b2Bit ? 2 : 1) > kMaxImageDots || g.imgH > kMaxImageDots)
+        return "its image exceeds 65535 dots in a direction";
+    if (g.imgW * g.imgH > kMaxGreyPageBytes) return "its image exceeds 256 MiB";
+    return nullptr;
+}
+
+// The page-start record; fills startPageParam and says whether the page is
+// fed long edge first.
+void FillStartPage(JobState& job, const PageGeometry& g) {
+    const cups_page_header2_t& header = job.header;
+    GDI_START_PAGE_PARAM& p = job.startPageParam;
+    const int platform = job.platform;
+    p = GDI_START_PAGE_PARAM{};
+    p.paperSize = g.paperSize;
+    p.mediaType = static_cast<uint16_t>(header.cupsMediaType);
+    const uint16_t resolutionX = platform == PLATFORM_C && header.HWResolution[0] == 1200 ? 1200 : 600;
+    const uint16_t resolutionY = platform == PLATFORM_C && header.HWResolution[1] == 1200 ? 1200 : 600;
+    const uint16_t unit = platform == PLATFORM_M ? 1 : 10;  // C and Z take tens of dpi
+    p.resolutionX = resolutionX / unit;
+    p.resolutionY = resolutionY / unit;
+    const unsigned media = header.cupsMediaType;
+    p.tray = (media == 0 || media == 5 || (media == 1 && platform == PLATFORM_M))
+                 ? static_cast<uint16_t>(job.Value(INPUTSLOT))
+                 : 1;
+    p.colorMode = 0;
+    const uint16_t a5 = platform == PLATFORM_C ? kPaperCodeA5_C : kPaperCodeA5;
+    p.feedEdge = (platform != PLATFORM_NONE && g.paperSize == a5 && job.Value(LONGEDGEFEED) == 1)
+                     ? kFeedLongEdge
+                     : 0;
+    p.marginUnit = 0;
+    p.copies = static_cast<uint16_t>(job.Value(COLLATE) == 1 ? 1 : header.NumCopies);
+    p.marginX = g.marginX;
+    p.marginY = g.marginY;
+    p.pageNum = static_cast<uint16_t>(g_page);
+    p.userPhyPgW = static_cast<uint16_t>(
+        static_cast<int64_t>(header.PageSize[0] / 72.0 * header.HWResolution[0]));
+    p.userPhyPgH = static_cast<uint16_t>(
+        static_cast<int64_t>(header.PageSize[1] / 72.0 * header.HWResolution[1]));
+    p.userPrntAreaW = static_cast<uint16_t>(g.imgW);
+    p.userPrntAreaH = static_cast<uint16_t>(g.imgH);
+    p.iIs2bit = static_cast<uint32_t>(job.b2Bit);
+    p.densityLevel = static_cast<uint8_t>(job.Value(TONERMODE) == 1 ? 0 : job.Value(DENSITY));
+    if (p.feedEdge == kFeedLongEdge) {
+        static const uint16_t kLongEdgeA5[] = {0, 6, 18, 61};
+        p.paperSize = kLongEdgeA5[platform];
+        SwapUSHORT(&p.userPhyPgW, &p.userPhyPgH);
+        SwapUSHORT(&p.userPrntAreaW, &p.userPrntAreaH);
+    }
+}
+
+// Step 13: pages printed upside down so that both sides of a sheet read the
+// same way up, by duplex mode, image rotation and feed direction.
+int Rotate180Wanted(const JobState& job) {
+    const bool even = g_page % 2 == 0;
+    const int rotation = job.Value(IMAGEROTATION);
+    switch (job.Value(AUTODUPLEX)) {
+        case 1:
+            return rotation == 1 ? !even : even;
+        case 2:
+            return rotation == 1 ? 1 : 0;
+        default:
+            break;
+    }
+    if (!even || job.Value(MANUALDUPLEX) != 1) return rotation;
+    const uint16_t feedEdge = job.startPageParam.feedEdge;
+    const bool inverted = (job.platform == PLATFORM_Z && job.mDuplexType == 0)
+                              ? feedEdge == 0
+                              : feedEdge == kFeedLongEdge;
+    return inverted ? 1 - rotation : rotation;
+}
+
+}  // namespace
 
 PageOutcome ConvertAndSendPage(JobState& job) {
-    const cups_page_header2_t& header = job.header;
-    // The header has been checked, so the line length is within bounds.
-    std::unique_ptr<unsigned char[]> line(new (std::nothrow) unsigned char[header.cupsBytesPerLine]);
-    if (!line) {
+    cups_page_header2_t& header = job.header;
+    const int platform = job.platform;
+
+    PageGeometry geometry = PaperAndImageSize(job);
+    FillStartPage(job, geometry);
+
+    g_ismiddlepage = 1;
+    if (!Prnt_StartPage(&job.startPageParam, platform)) ReportFailure(job, "main() :: Start page Fail ! \n");
+    std::fflush(stdout);
+    g_ismiddlepage = 0;
+
+    // The page's buffers. A page too large to hold, or without a printable
+    // area, is refused like one whose buffers cannot be had.
+    const char* unprintable = UnprintableReason(geometry, job.b2Bit);
+    if (unprintable)
+        std::fprintf(stderr, "ERROR: Page %d of %u x %u points cannot be printed: %s\n", g_page,
+                     header.PageSize[0], header.PageSize[1], unprintable);
+    uint32_t fwImgWPixel = static_cast<uint32_t>(geometry.imgW > 0 ? geometry.imgW : 0);
+    uint32_t fwImgHPixel = static_cast<uint32_t>(geometry.imgH > 0 ? geometry.imgH : 0);
+    const std::size_t bytesPerLine = std::max<std::size_t>(header.cupsBytesPerLine, fwImgWPixel);
+    const std::size_t greyBytes = std::size_t{fwImgWPixel} * fwImgHPixel;
+    const std::size_t monoBytes = greyBytes * (job.b2Bit ? 2 : 1) / 8;
+    Buffer<uint8_t> pGrayImgLineBuf, pGrayImgBuf, pMonoImgBuf;
+    if (!unprintable) {
+        pGrayImgLineBuf = Allocate<uint8_t>(bytesPerLine);
+        pGrayImgBuf = Allocate<uint8_t>(greyBytes);
+        pMonoImgBuf.reset(new (std::nothrow) uint8_t[monoBytes]());
+    }
+    if (!pGrayImgLineBuf || !pGrayImgBuf || !pMonoImgBuf) {
         SetLastError("main() :: Malloc pGrayImgLineBuf or pMonoImgLineBuf or pMonoImgBuf Fail ! \n");
         std::printf("%s", prntLastError);
         return PageOutcome::EndOfJob;
     }
+
+    // The raster lines, cropped to the middle of the line or padded white.
+    std::memset(pGrayImgBuf.get(), 0xFF, greyBytes);
+    const unsigned lineBytes = header.cupsBytesPerLine;
+    const std::size_t cropOffset = lineBytes > fwImgWPixel ? (lineBytes - fwImgWPixel) / 2 : 0;
+    const std::size_t copyBytes = lineBytes > fwImgWPixel ? fwImgWPixel : lineBytes;
     for (unsigned y = 0; y < header.cupsHeight; ++y) {
         if (Canceled) break;
         if (y % 128 == 0)
             std::fprintf(stderr, "INFO: Printing page %d, %u%% complete...\n", g_page,
                          y * 100 / header.cupsHeight);
-        if (pfcupsRasterReadPixels(job.ras, line.get(), header.cupsBytesPerLine) == 0 && !Canceled)
-            break;
+        uint8_t* line = pGrayImgLineBuf.get();
+        std::memset(line, 0, bytesPerLine);
+        if (pfcupsRasterReadPixels(job.ras, line, lineBytes) == 0) {
+            if (!Canceled) break;  // the rest of the page stays blank
+            // Cancelled mid-read: the whole line is blank, not just its start.
+            std::memset(line, 0xFF, bytesPerLine);
+        }
+        if (y < fwImgHPixel)
+            std::memcpy(pGrayImgBuf.get() + std::size_t{y} * fwImgWPixel, line + cropOffset, copyBytes);
     }
+    if (Canceled && platform == PLATFORM_M) return PageOutcome::CleanUp;
+
+    // Turns: upside down for duplex and rotation, a quarter for long-edge feed.
+    const int bRotate180 = Rotate180Wanted(job);
+    std::fprintf(stderr, "DEBUG: ##page is %d, rotate180 is %d\n", g_page, bRotate180);
+    if (bRotate180 == 1 &&
+        !Rotate180(reinterpret_cast<char*>(pGrayImgBuf.get()), fwImgWPixel, fwImgHPixel))
+        ReportFailure(job, "main() :: Rotate 180 Fail. \n");
+    uint32_t iRealImgWByte = header.cupsBytesPerLine;
+    if (job.startPageParam.feedEdge == kFeedLongEdge) {
+        // The sizes follow the buffer: swapped only when the turn was made.
+        if (Rotate90(pGrayImgBuf.get(), fwImgWPixel, fwImgHPixel))
+            SwapUINT(&fwImgWPixel, &fwImgHPixel);
+        else
+            ReportFailure(job, "main() :: Rotate 90 Fail. \n");
+        iRealImgWByte = header.cupsHeight;
+    }
+
+    HalftoneDither(pGrayImgBuf.get(), fwImgWPixel, fwImgHPixel, pMonoImgBuf.get(), iRealImgWByte,
+                   job.Value(NEGATIVEPRINT), job.Value(DPI1200), platform);
+
+    GDI_SEND_PAGE_PARAM send{};
+    send.compression = 0x20;
+    send.whlImgW = static_cast<uint16_t>(job.b2Bit == 1 ? fwImgWPixel * 2 : fwImgWPixel);
+    send.whlImgH = static_cast<uint16_t>(fwImgHPixel);
+    if (platform == PLATFORM_C) {
+        send.rasImgW = static_cast<uint16_t>(fwImgWPixel);
+        send.rasImgH = header.HWResolution[0] == 600 ? 768 : 384;
+        send.cmpImgBytes = 853;
+    }
+    send.sendImgBuf = pMonoImgBuf.get();
+    g_ismiddlepage = 1;
+    if (!Prnt_SendPage(&send, platform)) ReportFailure(job, "main() :: Send page Fail!\n");
+    std::fflush(stdout);
+
+    GDI_END_PAGE_PARAM end{};
+    end.page = g_page;
+    end.bMachDup = job.Value(AUTODUPLEX) != 0 ? 1 : 0;
+    end.resolutionE = static_cast<int32_t>(header.HWResolution[0]);
+    end.paperWidthE = static_cast<int32_t>(header.PageSize[0] / 72.0 * 25.4);
+    end.densityE = job.Value(DENSITY);
+    if (!Prnt_EndPage(&end, platform)) ReportFailure(job, "main() :: End page Fail ! \n");
+    std::fflush(stdout);
+    g_ismiddlepage = 0;
     return PageOutcome::Sent;
 }

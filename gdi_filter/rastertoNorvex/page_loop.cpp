@@ -92,10 +92,19 @@ JobExit RunPages(JobState& job) {
         if (Canceled) return LeaveLoop();
         if (!CheckPageHeader(job.header)) return LeaveLoop();
 
+        // Even pages are cut from their spool file by a size table of fixed
+        // length: a manual-duplex job ends at its last entry.
+        if (job.Value(MANUALDUPLEX) == 1 && g_page >= kMaxManualDuplexPages) {
+            std::fprintf(stderr,
+                         "ERROR: Manual duplex takes at most %d pages; page %d and later are not "
+                         "printed\n",
+                         kMaxManualDuplexPages, g_page + 1);
+            return JobExit::EndOfJob;
+        }
         ++g_page;
         std::fprintf(stderr, "PAGE: %d %d\n", g_page, static_cast<int>(job.header.NumCopies));
         SetUpPage(job);
-        if (g_page == 1) StartDocument(job);
+        if (g_page == 1 && !StartDocument(job)) return JobExit::Abort;
         if (job.Value(MANUALDUPLEX) == 1) gSendDataToDevice = (g_page % 2 == 1) ? 1 : 0;
 
         const PageOutcome outcome = ConvertAndSendPage(job);

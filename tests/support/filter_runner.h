@@ -7,6 +7,20 @@
 #include <string>
 #include <vector>
 
+// A scratch directory removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
 struct FilterRun {
     int status = -1;       // exit status, or 128 + signal
     std::vector<uint8_t> out;
@@ -23,23 +37,40 @@ struct FilterInvocation {
     std::string ppd;          // value of PPD; empty: variable not set
     std::string stdinPath;    // raster file on standard input; empty: /dev/null
     std::vector<std::string> env;  // extra NAME=value entries
+    // Run with an empty host name (in a UTS namespace of its own; needs root).
+    // A run that cannot have one exits with status 125.
+    bool emptyHostName = false;
 };
 
 FilterRun RunFilter(const FilterInvocation& invocation);
 
+// A running filter whose standard input the test feeds (a pipe), for slow
+// rasters and cancellation. Standard output and error go to files.
+class FilterProcess {
+public:
+    explicit FilterProcess(const FilterInvocation& invocation);
+    ~FilterProcess();
+    FilterProcess(const FilterProcess&) = delete;
+    FilterProcess& operator=(const FilterProcess&) = delete;
+
+    // Writes raster bytes to the filter's standard input; false once it is closed.
+    bool Feed(const void* data, std::size_t size);
+    void CloseInput();
+    // Waits until standard error has a line starting with `prefix` (or timeout).
+    bool WaitForLine(const std::string& prefix, int timeoutMs = 30000);
+    // Waits until the filter has its SIGTERM handler in place (or timeout).
+    bool WaitForTermHandler(int timeoutMs = 10000);
+    void Signal(int signal);
+    // Closes the input, waits for the exit and collects the output.
+    FilterRun Finish();
+    std::size_t OutputSize() const;
+
+private:
+    TempDir scratch_;
+    int pid_ = -1;
+    int input_ = -1;
+};
+
 // Path of a bundled test file (tests/data).
 std::string TestData(const std::string& name);
 
-// A scratch directory removed with the object.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};

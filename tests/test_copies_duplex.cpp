@@ -1,0 +1,105 @@
+// Copies, collation and manual duplex: the order in which the printer gets the
+// pages, decoded from the page specifications, and no spool file left behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/filter_runner.h"
+#include "support/ppd_fixture.h"
+#include "support/printed_job.h"
+#include "support/raster_writer.h"
+
+namespace {
+
+using Order = std::vector<int>;
+
+class CopiesAndDuplex : public ::testing::Test {
+protected:
+    // Small custom pages on PLATFORM_C: the order is what matters here.
+    PrintedJob Print(int pages, const std::string& options, unsigned copies = 1,
+                     const PPDFixture& ppd = Fixture()) {
+        FilterInvocation inv;
+        inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
+        inv.args[4] = options;
+        inv.stdinPath = dir.File("job.ras");
+        inv.env.push_back("TMPDIR=" + spool.path());
+        RasterPage page;
+        page.pageW = page.pageH = 144;
+        page.width = page.height = 1200;
+        page.copies = copies;
+        page.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x ^ y) & 0xFF); };
+        EXPECT_TRUE(WriteRaster(inv.stdinPath, std::vector<RasterPage>(pages, page)));
+        PrintedJob job = PrintJob(inv);
+        EXPECT_EQ(job.run.status, 0) << job.run.err;
+        EXPECT_TRUE(job.checked) << job.checkOutput;
+        EXPECT_TRUE(std::filesystem::is_empty(spool.path())) << "a spool file was left behind";
+        return job;
+    }
+    static PPDFixture Fixture() {
+        PPDFixture f;
+        f.platform = "PLATFORM_C";
+        f.manualDuplexText = "Turn the pages over";
+        return f;
+    }
+    static std::vector<int> Copies(const PrintedJob& job) {
+        std::vector<int> copies;
+        for (const DecodedPage& page : job.decoded.pages) copies.push_back(page.copies);
+        return copies;
+    }
+    // The manual duplex command stands between the fronts and the backs.
+    static std::size_t PagesBeforeManualDuplex(const PrintedJob& job) {
+        const auto commands = job.Commands("MANUAL_DUPLEX");
+        EXPECT_EQ(commands.size(), 1u);
+        if (commands.empty()) return 0;
+        const std::size_t at = std::stoul(commands[0]);
+        std::size_t n = 0;
+        for (const DecodedPage& page : job.decoded.pages) n += page.offset < at;
+        return n;
+    }
+    TempDir dir, spool;
+};
+
+TEST_F(CopiesAndDuplex, CollatedCopiesAreSentAgainFromTheSpool) {
+    const PrintedJob job = Print(2, "Collate=True", 3);
+    EXPECT_EQ(job.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
+    EXPECT_EQ(Copies(job), (std::vector<int>(6, 1)));
+    EXPECT_EQ(job.Commands("RESET").size(), 1u);  // one document end
+}
+
+TEST_F(CopiesAndDuplex, UncollatedCopiesAreMadeByThePrinter) {
+    const PrintedJob job = Print(2, "", 3);
+    EXPECT_EQ(job.PageOrder(), (Order{1, 2}));
+    EXPECT_EQ(Copies(job), (std::vector<int>{3, 3}));
+}
+
+TEST_F(CopiesAndDuplex, ManualDuplexSendsFrontsThenBacksFromTheLast) {
+    const PrintedJob job = Print(4, "ManualDuplex=true");
+    EXPECT_EQ(job.PageOrder(), (Order{1, 3, 4, 2}));
+    EXPECT_EQ(PagesBeforeManualDuplex(job), 2u);
+    EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
+}
+
+TEST_F(CopiesAndDuplex, OddManualDuplexJobGetsABlankBackWhereOutputOrderSays) {
+    const PrintedJob normal = Print(5, "ManualDuplex=true");
+    EXPECT_EQ(normal.PageOrder(), (Order{1, 3, 5, 6, 4, 2}));
+    EXPECT_EQ(PagesBeforeManualDuplex(normal), 3u);
+    const PrintedJob reverse = Print(5, "ManualDuplex=true outputorder=true");
+    EXPECT_EQ(reverse.PageOrder(), (Order{1, 3, 5, 4, 2, 6}));
+    const PrintedJob single = Print(1, "ManualDuplex=true");
+    EXPECT_EQ(single.PageOrder(), (Order{1, 2}));
+}
+
+TEST_F(CopiesAndDuplex, CollatedManualDuplexRepeatsFrontsAndBacks) {
+    const PrintedJob job = Print(3, "ManualDuplex=true Collate=true", 2);
+    EXPECT_EQ(job.PageOrder(), (Order{1, 3, 1, 3, 4, 2, 4, 2}));
+    EXPECT_EQ(PagesBeforeManualDuplex(job), 4u);
+}
+
+TEST_F(CopiesAndDuplex, MissingInstructionGivesABareInfoLine) {
+    PPDFixture ppd = Fixture();
+    ppd.manualDuplexText.clear();
+    const PrintedJob job = Print(2, "ManualDuplex=true", 1, ppd);
+    EXPECT_TRUE(job.run.HasLine("INFO:"));
+}
+
+}  // namespace
