@@ -74,8 +74,11 @@ TEST_F(FilterEntry, AJobWithoutAUsablePPDIsRefused) {
     PPDFixture anonymous;
     anonymous.modelName = "";
     FilterInvocation noModel = Invocation(anonymous);
+    PPDFixture unknown;
+    unknown.platform = "PLATFORM_X";  // a model not in the list, and no usable platform
+    FilterInvocation noPlatform = Invocation(unknown);
 
-    for (FilterInvocation* inv : {&noVariable, &missing, &noModel}) {
+    for (FilterInvocation* inv : {&noVariable, &missing, &noModel, &noPlatform}) {
         inv->stdinPath = raster;
         const FilterRun run = RunFilter(*inv);
         EXPECT_EQ(run.status, 1);

@@ -4,15 +4,34 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include "common/output.h"
+#include "common/paper_lookup.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 
 char gPPDFile[kModelNameSize];
 
 namespace {
+
+// Without a platform no command can be sent: every page would fail and the
+// printer would get only failure texts. Such a PPD is refused before any byte.
+bool KnowsPlatform(JobState& job, const char* path) {
+    int platform = 0;
+    if (GetPaperSizeArray(gPPDFile, &platform) != nullptr) return true;
+    char text[kPPDTextSize];
+    if (GetPPDText(job.ppd, "PlatForm", text) &&
+        (!strcasecmp(text, "PLATFORM_C") || !strcasecmp(text, "PLATFORM_Z") ||
+         !strcasecmp(text, "PLATFORM_M")))
+        return true;
+    std::fprintf(stderr,
+                 "ERROR: The PPD file \"%s\" is for \"%s\", a model this filter does not know, "
+                 "and names no PlatForm (PLATFORM_C, PLATFORM_Z or PLATFORM_M)\n",
+                 path, gPPDFile);
+    return false;
+}
 
 // The printer's PPD, named by the environment. A job without a usable PPD
 // cannot be printed correctly, so it is refused before any printer byte.
@@ -35,7 +54,7 @@ bool OpenPPD(JobState& job) {
     }
     // Longer names are cut; no model of the list comes near the limit.
     std::snprintf(gPPDFile, sizeof gPPDFile, "%s", model);
-    return true;
+    return KnowsPlatform(job, path);
 }
 
 }  // namespace
