@@ -37,7 +37,7 @@ protected:
         return f;
     }
     static RasterPage A4() {
-        RasterPage p = A4Page();
+        RasterPage p;
         p.pixel = Content;
         return p;
     }

@@ -38,8 +38,6 @@ int FilterRun::CountLinesStartingWith(const std::string& prefix) const {
     return n;
 }
 
-std::string TestData(const std::string& name) { return std::string(NORVEX_TEST_DATA) + "/" + name; }
-
 TempDir::TempDir() {
     char pattern[] = "/tmp/norvex-test.XXXXXX";
     const char* made = mkdtemp(pattern);
@@ -76,10 +74,10 @@ pid_t StartFilter(const FilterInvocation& inv, const TempDir& dir, int inputFd) 
         for (const auto& e : inv.env) putenv(const_cast<char*>(e.c_str()));
         if (inv.emptyHostName && (unshare(CLONE_NEWUTS) != 0 || sethostname("", 0) != 0)) _exit(125);
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(NORVEX_FILTER_BIN));
+        argv.push_back(const_cast<char*>(inv.program.c_str()));
         for (const auto& a : inv.args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(NORVEX_FILTER_BIN, argv.data());
+        execv(inv.program.c_str(), argv.data());
         _exit(127);
     }
     return pid;
@@ -165,8 +163,6 @@ bool FilterProcess::WaitForTermHandler(int timeoutMs) {
 }
 
 void FilterProcess::Signal(int signal) { kill(pid_, signal); }
-
-std::size_t FilterProcess::OutputSize() const { return ReadAll(scratch_.File("stdout")).size(); }
 
 FilterRun FilterProcess::Finish() {
     CloseInput();

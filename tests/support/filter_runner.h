@@ -1,4 +1,4 @@
-// Runs the built filter exactly as CUPS does: argv of 6 or 7 entries, the PPD
+// Runs the built filter (or another program) exactly as CUPS does: argv of 6 or 7 entries, the PPD
 // named by the environment, raster on standard input or in a file. Captures
 // standard output bytes, standard error lines and the exit status.
 #pragma once
@@ -32,6 +32,7 @@ struct FilterRun {
 };
 
 struct FilterInvocation {
+    std::string program = NORVEX_FILTER_BIN;
     // Entries after the program name: job-id user title copies options [file].
     std::vector<std::string> args = {"42", "tester", "Test job", "1", ""};
     std::string ppd;          // value of PPD; empty: variable not set
@@ -63,14 +64,10 @@ public:
     void Signal(int signal);
     // Closes the input, waits for the exit and collects the output.
     FilterRun Finish();
-    std::size_t OutputSize() const;
 
 private:
     TempDir scratch_;
     int pid_ = -1;
     int input_ = -1;
 };
-
-// Path of a bundled test file (tests/data).
-std::string TestData(const std::string& name);
 

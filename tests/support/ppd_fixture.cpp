@@ -15,8 +15,6 @@ void BooleanOption(std::ostringstream& s, const std::string& name, const std::st
       << "*CloseUI: *" << name << "\n";
 }
 
-}  // namespace
-
 std::string MakePPD(const PPDFixture& f) {
     std::ostringstream s;
     s << "*PPD-Adobe: \"4.3\"\n"
@@ -84,6 +82,8 @@ std::string MakePPD(const PPDFixture& f) {
     for (const auto& line : f.extraLines) s << line << "\n";
     return s.str();
 }
+
+}  // namespace
 
 std::string WritePPD(const std::string& path, const PPDFixture& fixture) {
     std::ofstream(path) << MakePPD(fixture);

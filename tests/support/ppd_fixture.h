@@ -21,6 +21,5 @@ struct PPDFixture {
     std::vector<std::string> extraLines;
 };
 
-std::string MakePPD(const PPDFixture& fixture);
 // Writes the PPD to `path`; returns the path.
 std::string WritePPD(const std::string& path, const PPDFixture& fixture);

@@ -26,22 +26,25 @@ std::vector<std::string> PrintedJob::Commands(const std::string& name) const {
     return lines;
 }
 
+std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded, DecodeOptions options) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    options.listing = open_memstream(&text, &size);
+    DecodeResult result = DecodeStream(stream.data(), stream.size(), options);
+    std::fclose(options.listing);
+    std::string listing(text, size);
+    std::free(text);
+    if (decoded) *decoded = std::move(result);
+    return listing;
+}
+
 PrintedJob PrintJob(const FilterInvocation& invocation) {
     PrintedJob job;
     job.run = RunFilter(invocation);
     const DecoderRun check = RunDecoder({"--check", "--quiet"}, job.run.out);
     job.checked = check.status == 0;
     job.checkOutput = check.out + check.err;
-
-    char* text = nullptr;
-    std::size_t size = 0;
-    FILE* listing = open_memstream(&text, &size);
-    DecodeOptions options;
-    options.listing = listing;
-    job.decoded = DecodeStream(job.run.out.data(), job.run.out.size(), options);
-    std::fclose(listing);
-    job.listing.assign(text, size);
-    std::free(text);
+    job.listing = Listing(job.run.out, &job.decoded);
     return job;
 }
 

@@ -25,6 +25,10 @@ struct PrintedJob {
 // Runs the filter and decodes what it wrote.
 PrintedJob PrintJob(const FilterInvocation& invocation);
 
+// Decodes a stream and returns its listing (one line per command).
+std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded = nullptr,
+                    DecodeOptions options = DecodeOptions());
+
 // The dots a grey page becomes: the reference halftone of `grey` (w x h bytes).
 std::vector<uint8_t> ExpectedDots(const std::vector<uint8_t>& grey, unsigned w, unsigned h,
                                   int platform, int negative = 0, int dpi1200 = 0);
