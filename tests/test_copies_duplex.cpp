@@ -59,27 +59,25 @@ protected:
     TempDir dir, spool;
 };
 
+// Collated copies are sent again from the spool, in one document; uncollated
+// ones are made by the printer.
 TEST_F(CopiesAndDuplex, CollatedCopiesAreSentAgainFromTheSpool) {
-    const PrintedJob job = Print(2, "Collate=True", 3);
-    EXPECT_EQ(job.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
-    EXPECT_EQ(Copies(job), (std::vector<int>(6, 1)));
-    EXPECT_EQ(job.Commands("RESET").size(), 1u);  // one document end
+    const PrintedJob collated = Print(2, "Collate=True", 3);
+    EXPECT_EQ(collated.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
+    EXPECT_EQ(Copies(collated), (std::vector<int>(6, 1)));
+    EXPECT_EQ(collated.Commands("RESET").size(), 1u);
+    const PrintedJob uncollated = Print(2, "", 3);
+    EXPECT_EQ(uncollated.PageOrder(), (Order{1, 2}));
+    EXPECT_EQ(Copies(uncollated), (std::vector<int>{3, 3}));
 }
 
-TEST_F(CopiesAndDuplex, UncollatedCopiesAreMadeByThePrinter) {
-    const PrintedJob job = Print(2, "", 3);
-    EXPECT_EQ(job.PageOrder(), (Order{1, 2}));
-    EXPECT_EQ(Copies(job), (std::vector<int>{3, 3}));
-}
-
+// Fronts, then the backs from the last; an odd job gets a blank back where
+// the output order says.
 TEST_F(CopiesAndDuplex, ManualDuplexSendsFrontsThenBacksFromTheLast) {
     const PrintedJob job = Print(4, "ManualDuplex=true");
     EXPECT_EQ(job.PageOrder(), (Order{1, 3, 4, 2}));
     EXPECT_EQ(PagesBeforeManualDuplex(job), 2u);
     EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
-}
-
-TEST_F(CopiesAndDuplex, OddManualDuplexJobGetsABlankBackWhereOutputOrderSays) {
     const PrintedJob normal = Print(5, "ManualDuplex=true");
     EXPECT_EQ(normal.PageOrder(), (Order{1, 3, 5, 6, 4, 2}));
     EXPECT_EQ(PagesBeforeManualDuplex(normal), 3u);

@@ -40,14 +40,12 @@ TEST_F(GeneratedPPD, CarriesThePlatformAndManualDuplexEntries) {
         const char* platform;
         const char* supportManualDuplex;
     };
-    const Case cases[] = {
-        {"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE"},
+    for (const Case& c : {
+        Case{"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE"},
         {"norvex-orvane-m270.ppd", "Norvex Orvane M270 Series", "PLATFORM_C", "FALSE"},
         {"norvex-kavrin.ppd", "Norvex Kavrin Series", "PLATFORM_Z", "TRUE"},
         {"norvex-pellan-m340.ppd", "Norvex Pellan M340 Series", "PLATFORM_Z", "TRUE"},
-        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE"},
-    };
-    for (const Case& c : cases) {
+        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE"}}) {
         SCOPED_TRACE(c.file);
         Open(c.file);
         EXPECT_STREQ(ppd->modelname, c.model);
@@ -63,10 +61,7 @@ TEST_F(GeneratedPPD, LeavesCopiesToTheFilterAndRendersTheWholeSheet) {
     EXPECT_FALSE(ppd->manual_copies);
     const ppd_size_t* a4 = ppdPageSize(ppd, "A4");
     ASSERT_NE(a4, nullptr);
-    EXPECT_EQ(a4->left, 0);
-    EXPECT_EQ(a4->bottom, 0);
-    EXPECT_EQ(a4->right, 595);
-    EXPECT_EQ(a4->top, 842);
+    EXPECT_EQ(std::make_tuple(a4->left, a4->bottom, a4->right, a4->top), std::make_tuple(0.f, 0.f, 595.f, 842.f));
     for (float margin : ppd->custom_margins) EXPECT_EQ(margin, kCustomMargin);
 }
 
