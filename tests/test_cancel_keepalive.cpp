@@ -7,10 +7,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "support/filter_runner.h"
-#include "support/ppd_fixture.h"
 #include "support/printed_job.h"
-#include "support/raster_writer.h"
 #include "support/stream_builder.h"
 
 namespace {
@@ -24,33 +21,27 @@ constexpr std::size_t kSyncBytes = 4;
 
 class Cancellation : public ::testing::Test {
 protected:
-    FilterInvocation Invocation(const char* platform) {
+    // `count` black pages for `platform`; the test feeds `raster` through a pipe.
+    FilterInvocation Invocation(const char* platform, int count) {
         PPDFixture f;
         f.platform = platform;
-        FilterInvocation inv;
-        inv.ppd = WritePPD(dir.File("printer.ppd"), f);
-        inv.env.push_back("TMPDIR=" + dir.path());
-        return inv;
-    }
-    // `count` black pages, as raster bytes.
-    std::string Raster(int count) {
         RasterPage page;
         page.pageW = page.pageH = 144;
         page.width = kWidth;
         page.height = kSide;
         page.pixel = [](unsigned, unsigned) { return uint8_t{0}; };
-        const std::string path = dir.File("job.ras");
-        EXPECT_TRUE(WriteRaster(path, std::vector<RasterPage>(count, page)));
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        FilterInvocation inv = Job(dir, f, std::vector<RasterPage>(count, page));
+        inv.env.push_back("TMPDIR=" + dir.path());
+        std::ifstream in(inv.stdinPath, std::ios::binary);
+        raster.assign(std::istreambuf_iterator<char>(in), {});
+        return inv;
     }
     static std::size_t PageStart(int page) {
         return kSyncBytes + (page - 1) * (kHeaderBytes + std::size_t{kWidth} * kSide);
     }
     // Feeds everything up to the middle of page 3 of 5, then cancels.
     FilterRun CancelInPageThree(const char* platform) {
-        const std::string raster = Raster(5);
-        FilterProcess filter(Invocation(platform));
+        FilterProcess filter(Invocation(platform, 5));
         const std::size_t middle = PageStart(3) + kHeaderBytes + std::size_t{kWidth} * kSide / 2;
         EXPECT_TRUE(filter.Feed(raster.data(), middle));
         EXPECT_TRUE(filter.WaitForLine("INFO: Printing page 3, 42% complete..."));
@@ -58,11 +49,11 @@ protected:
         return filter.Finish();
     }
     TempDir dir;
+    std::string raster;
 };
 
 TEST_F(Cancellation, BeforeTheFirstHeaderNothingIsPrinted) {
-    const std::string raster = Raster(1);
-    FilterProcess filter(Invocation("PLATFORM_Z"));
+    FilterProcess filter(Invocation("PLATFORM_Z", 1));
     ASSERT_TRUE(filter.WaitForTermHandler());  // in place while the raster is opened
     filter.Signal(SIGTERM);
     filter.Feed(raster.data(), raster.size());
@@ -108,8 +99,7 @@ TEST_F(Cancellation, PlatformMEndsTheStreamAfterThePageStart) {
 // out every 10 seconds between the page start and the image, never inside a
 // command (the decoder would refuse the stream).
 TEST_F(Cancellation, SlowPageGetsKeepAliveFillersBetweenCommands) {
-    const std::string raster = Raster(1);
-    FilterProcess filter(Invocation("PLATFORM_C"));
+    FilterProcess filter(Invocation("PLATFORM_C", 1));
     const std::size_t body = PageStart(1) + kHeaderBytes;
     ASSERT_TRUE(filter.Feed(raster.data(), body));
     const std::size_t rows = kSide, perStep = 48;

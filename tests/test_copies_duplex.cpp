@@ -4,10 +4,7 @@
 
 #include <filesystem>
 
-#include "support/filter_runner.h"
-#include "support/ppd_fixture.h"
 #include "support/printed_job.h"
-#include "support/raster_writer.h"
 
 namespace {
 
@@ -18,17 +15,13 @@ protected:
     // Small custom pages on PLATFORM_C: the order is what matters here.
     PrintedJob Print(int pages, const std::string& options, unsigned copies = 1,
                      const PPDFixture& ppd = Fixture()) {
-        FilterInvocation inv;
-        inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
-        inv.args[4] = options;
-        inv.stdinPath = dir.File("job.ras");
-        inv.env.push_back("TMPDIR=" + spool.path());
         RasterPage page;
         page.pageW = page.pageH = 144;
         page.width = page.height = 1200;
         page.copies = copies;
         page.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x ^ y) & 0xFF); };
-        EXPECT_TRUE(WriteRaster(inv.stdinPath, std::vector<RasterPage>(pages, page)));
+        FilterInvocation inv = Job(dir, ppd, std::vector<RasterPage>(pages, page), options);
+        inv.env.push_back("TMPDIR=" + spool.path());
         PrintedJob job = PrintJob(inv);
         EXPECT_EQ(job.run.status, 0) << job.run.err;
         EXPECT_TRUE(job.checked) << job.checkOutput;

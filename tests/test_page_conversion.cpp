@@ -5,10 +5,7 @@
 #include <algorithm>
 
 #include "common/platform.h"
-#include "support/filter_runner.h"
-#include "support/ppd_fixture.h"
 #include "support/printed_job.h"
-#include "support/raster_writer.h"
 
 namespace {
 
@@ -37,12 +34,7 @@ protected:
     // Prints the pages; the decoder must accept the stream and find `count` pages.
     PrintedJob Print(const std::vector<RasterPage>& pages, const PPDFixture& ppd, std::size_t count,
                      const std::string& options = "") {
-        FilterInvocation inv;
-        inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
-        inv.args[4] = options;
-        inv.stdinPath = dir.File("job.ras");
-        EXPECT_TRUE(WriteRaster(inv.stdinPath, pages));
-        PrintedJob job = PrintJob(inv);
+        PrintedJob job = PrintJob(Job(dir, ppd, pages, options));
         EXPECT_TRUE(job.checked) << job.checkOutput;
         EXPECT_EQ(job.decoded.pages.size(), count);
         return job;
@@ -97,8 +89,7 @@ TEST_F(PageConversion, CustomSizeIsSizedInsideThePPDMargins) {
     // (500 - 20) / 72 x 600 = 4000; (700 - 20) / 72 x 600 = 5666.67, cut and rounded up to 8.
     EXPECT_EQ(job.decoded.pages[0].width, 4000u);
     EXPECT_EQ(job.decoded.pages[0].height, 5672u);
-    ASSERT_EQ(job.Commands("PAGE_SPEC").size(), 1u);
-    EXPECT_NE(job.Commands("PAGE_SPEC")[0].find("paper=0 "), std::string::npos) << job.Commands("PAGE_SPEC")[0];
+    EXPECT_TRUE(job.Lists("PAGE_SPEC", "paper=0 ")) << job.listing;
 
     // Margins that leave nothing to print.
     ppd.hwMargins = "100 100 100 100";
@@ -106,11 +97,7 @@ TEST_F(PageConversion, CustomSizeIsSizedInsideThePPDMargins) {
     page.pageH = 300;
     page.width = 1250;
     page.height = 100;
-    FilterInvocation inv;
-    inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
-    inv.stdinPath = dir.File("job.ras");
-    ASSERT_TRUE(WriteRaster(inv.stdinPath, {page}));
-    const PrintedJob refused = PrintJob(inv);
+    const PrintedJob refused = PrintJob(Job(dir, ppd, {page}));
     EXPECT_TRUE(refused.run.HasLine("ERROR: Page 1 of 150 x 300 points cannot be printed: its margins "
                                     "leave no printable area"))
         << refused.run.err;
@@ -123,9 +110,7 @@ TEST_F(PageConversion, PlatformCAt1200By600DoublesTheWidth) {
     page.width = 9920;
     const PrintedJob job = Print({page}, Platform("PLATFORM_C"), 1);
     ASSERT_EQ(job.decoded.pages.size(), 1u);
-    const auto specs = job.Commands("PAGE_SPEC");
-    ASSERT_EQ(specs.size(), 1u);
-    EXPECT_NE(specs[0].find("res=120x60"), std::string::npos) << specs[0];
+    EXPECT_TRUE(job.Lists("PAGE_SPEC", "res=120x60")) << job.listing;
     ExpectHalftoneOf(job.decoded.pages[0], page, 9600, 6780, PLATFORM_C);
 }
 
@@ -133,10 +118,8 @@ TEST_F(PageConversion, PlatformMWithDPI1200PrintsTwoBitDots) {
     const PrintedJob job = Print({A4()}, Platform("PLATFORM_M"), 1, "DPI1200=true");
     ASSERT_EQ(job.decoded.pages.size(), 1u);
     EXPECT_EQ(job.decoded.pages[0].bitsPerDot, 2);
-    const auto starts = job.Commands("START_PAGE_CMD");
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_NE(starts[0].find("IMG_WIDTH=9472 "), std::string::npos) << starts[0];  // in bits
-    EXPECT_NE(starts[0].find("VIDEO_DEPTH=2 "), std::string::npos) << starts[0];
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "IMG_WIDTH=9472 ")) << job.listing;  // in bits
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "VIDEO_DEPTH=2 ")) << job.listing;
     ExpectHalftoneOf(job.decoded.pages[0], A4(), 4736, 6784, PLATFORM_M, 1);
 }
 
@@ -148,10 +131,8 @@ TEST_F(PageConversion, A5FedLongEdgeFirstIsTurnedOnPlatformM) {
     page.height = 4958;
     const PrintedJob job = Print({page}, Platform("PLATFORM_M"), 1);
     ASSERT_EQ(job.decoded.pages.size(), 1u);
-    const auto starts = job.Commands("START_PAGE_CMD");
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_NE(starts[0].find("PAPER_SIZE=61 "), std::string::npos) << starts[0];
-    EXPECT_NE(starts[0].find("IMG_WIDTH=4736 IMG_HEIGHT=3264 "), std::string::npos) << starts[0];
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "PAPER_SIZE=61 ")) << job.listing;
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "IMG_WIDTH=4736 IMG_HEIGHT=3264 ")) << job.listing;
     // The 3264 x 4736 image turned a quarter clockwise: 4736 x 3264, and the
     // black block at the source's top left lands at the top right.
     const DecodedPage& printed = job.decoded.pages[0];
@@ -187,13 +168,10 @@ TEST_F(PageConversion, OddDuplexJobGetsABlankBackAndTheMachineDuplexCommand) {
 }
 
 TEST_F(PageConversion, FailingDocumentStartStillPrintsThePages) {
-    FilterInvocation inv;
-    inv.ppd = WritePPD(dir.File("printer.ppd"), Platform("PLATFORM_Z"));
-    inv.emptyHostName = true;  // the JOBOWNER line cannot be sent
-    inv.stdinPath = dir.File("job.ras");
     RasterPage page = A4();
     page.height = 600;
-    ASSERT_TRUE(WriteRaster(inv.stdinPath, {page, page}));
+    FilterInvocation inv = Job(dir, Platform("PLATFORM_Z"), {page, page});
+    inv.emptyHostName = true;  // the JOBOWNER line cannot be sent
     const FilterRun run = RunFilter(inv);
     if (run.status == 125) GTEST_SKIP() << "no UTS namespace here";
     EXPECT_EQ(run.status, 0);

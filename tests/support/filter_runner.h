@@ -1,4 +1,4 @@
-// Runs the built filter (or another program) exactly as CUPS does: argv of 6 or 7 entries, the PPD
+// Runs the built filter exactly as CUPS does: argv of 6 or 7 entries, the PPD
 // named by the environment, raster on standard input or in a file. Captures
 // standard output bytes, standard error lines and the exit status.
 #pragma once
@@ -32,7 +32,7 @@ struct FilterRun {
 };
 
 struct FilterInvocation {
-    std::string program = NORVEX_FILTER_BIN;
+    std::string program = NORVEX_FILTER_BIN;  // or another program run the same way
     // Entries after the program name: job-id user title copies options [file].
     std::vector<std::string> args = {"42", "tester", "Test job", "1", ""};
     std::string ppd;          // value of PPD; empty: variable not set
@@ -46,7 +46,7 @@ struct FilterInvocation {
 FilterRun RunFilter(const FilterInvocation& invocation);
 
 // A running filter whose standard input the test feeds (a pipe), for slow
-// rasters and cancellation. Standard output and error go to files.
+// rasters and cancellation.
 class FilterProcess {
 public:
     explicit FilterProcess(const FilterInvocation& invocation);
@@ -56,7 +56,6 @@ public:
 
     // Writes raster bytes to the filter's standard input; false once it is closed.
     bool Feed(const void* data, std::size_t size);
-    void CloseInput();
     // Waits until standard error has a line starting with `prefix` (or timeout).
     bool WaitForLine(const std::string& prefix, int timeoutMs = 30000);
     // Waits until the filter has its SIGTERM handler in place (or timeout).

@@ -18,7 +18,6 @@ struct PPDFixture {
     std::string negativePrint = "False";
     std::string density = "2";
     std::string hwMargins = "0 0 0 0";            // custom page margins, points
-    std::vector<std::string> extraLines;
 };
 
 // Writes the PPD to `path`; returns the path.

@@ -5,8 +5,20 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "prnt/halftone.h"
 #include "support/stream_builder.h"
+
+FilterInvocation Job(const TempDir& dir, const PPDFixture& ppd, const std::vector<RasterPage>& pages,
+                     const std::string& options) {
+    FilterInvocation inv;
+    inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
+    inv.args[4] = options;
+    inv.stdinPath = dir.File("job.ras");
+    if (!WriteRaster(inv.stdinPath, pages)) ADD_FAILURE() << "libcups refused the raster";
+    return inv;
+}
 
 std::vector<int> PrintedJob::PageOrder() const {
     std::vector<int> order;
@@ -36,6 +48,12 @@ std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded, D
     std::free(text);
     if (decoded) *decoded = std::move(result);
     return listing;
+}
+
+bool PrintedJob::Lists(const std::string& name, const std::string& fields) const {
+    for (const std::string& line : Commands(name))
+        if (line.find(fields) != std::string::npos) return true;
+    return false;
 }
 
 PrintedJob PrintJob(const FilterInvocation& invocation) {
