@@ -143,18 +143,6 @@ TEST(DocumentStart, FailedSendStopsWithItsMessageFirst) {
     EXPECT_EQ(Tail(device.bytes(), 26), Cat({kEnterLanguage, kZeros}));
 }
 
-TEST(Document, UnknownPlatformSendsAndRecordsNothing) {
-    GDI_START_DOC_PARAM start{};
-    GDI_END_DOC_PARAM end{3, 1};
-    for (int platform : {0, 4}) {
-        DeviceCapture device;
-        EXPECT_EQ(Prnt_StartDoc(&start, platform), 0);
-        EXPECT_EQ(Prnt_EndDoc(&end, platform), 0);
-        EXPECT_TRUE(device.bytes().empty());
-        EXPECT_STREQ(prntLastError, "");
-    }
-}
-
 TEST(DocumentEnd, BytesAndCachingPerPlatform) {
     const ByteVec machineDuplex = Cat({kZeros, {0x0B, 0x04, 0x40, 0xB1}});
     const ByteVec closingC = Cat({kZeros, {0x0B, 0x05, 0x31, 0x80, 0x3F}, kZeros, kReset, Str(kEndOfJobText)});

@@ -212,25 +212,21 @@ TEST(ImageTransferFailure, FailingSendStopsThePageWithItsMessageFirst) {
     EXPECT_STREQ(prntLastError, "Insert00() :: Send 00 00 to file Fail0 ==  \n");
 }
 
-TEST(ImageTransferRefusal, UnknownPlatformOrUnencodableImageSendsNothing) {
+TEST(ImageTransferFailure, UnknownPlatformOrUnencodableImageSendsNothing) {
     ByteVec dots = DotImage(256, 300, 5);
-    const struct {
-        int platform, width, height;
-        const char* message;
-    } cases[] = {
-        {0, 256, 300, ""},
-        {4, 256, 300, ""},
-        {PLATFORM_C, 4737, 100, "Prnt_SendPage() :: whlImgW 4737 is not a multiple of 8 .  \n"},
-        {PLATFORM_Z, 128, 0, "Prnt_SendPage() :: empty image 128 x 0 .  \n"},
-    };
-    for (const auto& c : cases) {
-        GDI_SEND_PAGE_PARAM page = PageParam(dots, c.width, c.height);
+    for (auto [platform, width, height, message] :
+         {std::make_tuple(0, 256, 300, ""), std::make_tuple(4, 256, 300, ""),
+          std::make_tuple(int{PLATFORM_C}, 4737, 100, "Prnt_SendPage() :: whlImgW 4737 is not a multiple of 8 .  \n"),
+          std::make_tuple(int{PLATFORM_Z}, 128, 0, "Prnt_SendPage() :: empty image 128 x 0 .  \n")}) {
+        GDI_SEND_PAGE_PARAM page = PageParam(dots, width, height);
         DeviceCapture device;
-        EXPECT_EQ(Prnt_SendPage(&page, c.platform), 0);
+        EXPECT_EQ(Prnt_SendPage(&page, platform), 0);
         EXPECT_TRUE(device.writes().empty());
-        EXPECT_STREQ(prntLastError, c.message);
+        EXPECT_STREQ(prntLastError, message);
     }
 }
+
+
 
 #if !defined(__SANITIZE_ADDRESS__)
 // Runs in a death-test child: caps the address space `headroom` bytes above what
@@ -242,13 +238,11 @@ void SendHugePageWithHeadroom(int platform, std::size_t headroom) {
     GDI_SEND_PAGE_PARAM page = PageParam(dots, 65528, 65535);
     DeviceCapture device;
     unsigned long pages = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
-        std::fclose(statm);
-    }
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm || std::fscanf(statm, "%lu", &pages) != 1) _exit(2);
     const rlim_t limit = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + headroom;
     const rlimit cap{limit, limit};
-    if (pages == 0 || setrlimit(RLIMIT_AS, &cap) != 0) _exit(2);
+    if (setrlimit(RLIMIT_AS, &cap) != 0) _exit(2);
     const int result = Prnt_SendPage(&page, platform);
     std::fputs(prntLastError, stderr);
     _exit(result == 0 && device.writes().empty() ? 0 : 1);

@@ -4,6 +4,7 @@
 #include "common/last_error.h"
 #include "common/output.h"
 #include "common/platform.h"
+#include "prnt/document.h"
 #include "prnt/page.h"
 #include "support/device_capture.h"
 #include "support/stream_builder.h"
@@ -168,15 +169,20 @@ TEST(PageStart, FailedSendStopsAndComesFirst) {
     EXPECT_STREQ(prntLastError, "Prnt_StartPage() :: send COPIES_PARAM Fail 0 ==  \nearlier text\n");
 }
 
+// Neither document nor page commands go to a platform the filter does not know.
 TEST(PageStartEnd, UnknownPlatformWritesNothing) {
     for (int platform : {0, 4}) {
         DeviceCapture device;
         gImageCoverage = 55;
+        GDI_START_DOC_PARAM startDoc{};
+        GDI_END_DOC_PARAM endDoc{3, 1};
         const GDI_START_PAGE_PARAM page = PlainPage();
         GDI_END_PAGE_PARAM end{};
         end.page = end.bMachDup = 1;
+        EXPECT_EQ(Prnt_StartDoc(&startDoc, platform), 0);
         EXPECT_EQ(Prnt_StartPage(&page, platform), 0);
         EXPECT_EQ(Prnt_EndPage(&end, platform), 0);
+        EXPECT_EQ(Prnt_EndDoc(&endDoc, platform), 0);
         EXPECT_TRUE(device.bytes().empty());
         EXPECT_EQ(gImageCoverage, 55u);
         EXPECT_STREQ(prntLastError, "");

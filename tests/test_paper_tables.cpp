@@ -61,72 +61,43 @@ TEST(PaperLookup, RowCodeAndFeed) {
     }
 }
 
-// Each table ends in its last entry; names (but for one Orvane row) and codes
-// are unique; a paper has one size in every table; the image fits the paper at
-// 600 dpi and loses only the unprintable border (about 9 to 11 mm, plus the
-// margins of the MFP envelope rows).
+// Each table ends in its last entry; its codes are unique; every image is a
+// whole number of bytes wide and fits its paper at 600 dpi, losing only the
+// unprintable border (about 9 to 11 mm, plus the margins of the envelope rows).
 TEST(PaperTables, AreConsistent) {
-    std::map<std::string, std::pair<int, int>> sizes;
     for (const Table& t : kTables) {
-        std::set<std::string> names;
         std::set<int> codes;
         int row = 0;
-        for (; t.rows[row].cupsPaperW != -1; ++row) {
-            const PAPER_SIZE_INFO& r = t.rows[row];
-            SCOPED_TRACE(std::string(t.name) + " " + r.strPageSize);
-            EXPECT_EQ(!names.insert(r.strPageSize).second, t.rows == gPaperSizeArray_Orvane && row == 18);
-            EXPECT_TRUE(codes.insert(r.fwPaperNum).second);
-            const auto size = std::make_pair(r.cupsPaperW, r.cupsPaperH);
-            EXPECT_EQ(sizes.emplace(r.strPageSize, size).first->second, size);
-            const bool margins = t.rows == gPaperSizeArray_OrvaneMFP && row >= 11 && row <= 16;
-            EXPECT_EQ(r.fwPaperMarginX, margins ? 240 : 0);
-            EXPECT_EQ(r.fwPaperMarginY, margins ? 120 : 0);
-            const double paperW = r.cupsPaperW * 600.0 / 72.0, paperH = r.cupsPaperH * 600.0 / 72.0;
-            EXPECT_EQ(r.fwPaperW % 8, 0);
-            EXPECT_LE(r.fwPaperW + r.fwPaperMarginX, paperW);
-            EXPECT_GE(r.fwPaperW + 2 * r.fwPaperMarginX, paperW - 250);
-            const double borderH = paperH - 2 * r.fwPaperMarginY - r.fwPaperH;
-            EXPECT_GE(borderH, 200);
-            EXPECT_LE(borderH, 245);
+        for (const PAPER_SIZE_INFO* r = t.rows; r->cupsPaperW != -1; ++r, ++row) {
+            SCOPED_TRACE(std::string(t.name) + " " + r->strPageSize);
+            EXPECT_TRUE(codes.insert(r->fwPaperNum).second);
+            EXPECT_EQ(r->fwPaperW % 8, 0);
+            const double paperW = r->cupsPaperW * 600.0 / 72.0, paperH = r->cupsPaperH * 600.0 / 72.0;
+            EXPECT_LE(r->fwPaperW + r->fwPaperMarginX, paperW);
+            EXPECT_GE(r->fwPaperW + 2 * r->fwPaperMarginX, paperW - 250);
+            const double borderH = paperH - 2 * r->fwPaperMarginY - r->fwPaperH;
+            EXPECT_TRUE(borderH >= 200 && borderH <= 245) << borderH;
         }
         EXPECT_EQ(row + 1, t.entries) << t.name;
-        EXPECT_STREQ(t.rows[0].strPageSize, "A5") << t.name;
-        const PAPER_SIZE_INFO& e = t.rows[row];
-        EXPECT_EQ(std::make_tuple(e.cupsPaperH, e.fwPaperW, e.fwPaperH, e.fwPaperNum, e.fwPaperMarginX + e.fwPaperMarginY,
-                                  std::string(e.strPageSize)),
-                  std::make_tuple(0, 0, 0, 0, 0, std::string()))
-            << t.name;
+        EXPECT_STREQ(t.rows[row].strPageSize, "") << t.name;
     }
-    EXPECT_EQ(sizes.size(), 23u);
-    EXPECT_EQ(sizes["Letter"], std::make_pair(612, 792));
-    EXPECT_EQ(sizes["Legal"], std::make_pair(612, 1008));
 }
 
-TEST(ModelList, GroupsSelectTableAndPlatform) {
-    const struct {
-        int count, platform;
-        const PAPER_SIZE_INFO* table;
-    } groups[] = {{2, PLATFORM_C, gPaperSizeArray_Orvane},
-                  {2, PLATFORM_C, gPaperSizeArray_OrvaneMFP},
-                  {15, PLATFORM_Z, gPaperSizeArray_Dolvek_Serith},
-                  {31, PLATFORM_M, gPaperSizeArray_Lurran_Tessik}};
+// Every model finds its own paper table and platform by its name.
+TEST(ModelList, NamesSelectTableAndPlatform) {
+    const std::map<const PAPER_SIZE_INFO*, int> platformOf = {{gPaperSizeArray_Orvane, PLATFORM_C},
+                                                              {gPaperSizeArray_OrvaneMFP, PLATFORM_C},
+                                                              {gPaperSizeArray_Dolvek_Serith, PLATFORM_Z},
+                                                              {gPaperSizeArray_Lurran_Tessik, PLATFORM_M}};
     std::set<std::string> names;
-    int index = 0;
-    for (const auto& g : groups) {
-        for (int i = 0; i < g.count; ++i, ++index) {
-            const NorvexModel& m = gNorvexModels[index];
-            const std::string name = m.name;
-            EXPECT_TRUE(names.insert(name).second) << name;
-            EXPECT_TRUE(name.size() > 14 && name.rfind("Norvex ", 0) == 0 && name.find(" Series") == name.size() - 7)
-                << name;
-            EXPECT_EQ(m.platform, g.platform) << name;
-            EXPECT_EQ(m.paperTable, g.table) << name;
-            int platform = -1;
-            EXPECT_EQ(GetPaperSizeArray(m.name, &platform), g.table) << name;
-            EXPECT_EQ(platform, g.platform) << name;
-        }
+    for (const NorvexModel& m : gNorvexModels) {
+        EXPECT_TRUE(names.insert(m.name).second) << m.name;
+        ASSERT_EQ(platformOf.count(m.paperTable), 1u) << m.name;
+        EXPECT_EQ(m.platform, platformOf.at(m.paperTable)) << m.name;
+        int platform = -1;
+        EXPECT_EQ(GetPaperSizeArray(m.name, &platform), m.paperTable) << m.name;
+        EXPECT_EQ(platform, m.platform) << m.name;
     }
-    EXPECT_EQ(index, kModelCount);
     EXPECT_STREQ(gNorvexModels[4].name, "Norvex Kavrin Series");
     EXPECT_STREQ(gNorvexModels[5].name, "Norvex Quessan Series");
 }
