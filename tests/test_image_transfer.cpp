@@ -89,8 +89,8 @@ TEST(ImageTransferZ, BandsOf256RowsDecodeToThePage) {
             const uint32_t size = GetLE32(&stream[pos + 23]), rows = bands[i];
             ASSERT_LE(pos + 48 + size, stream.size());
             EXPECT_EQ(Slice(stream, pos, 48),
-                      ShortCmd(0x1A, Cat({{0, 0, 1, 0}, Le32(width), Le32(rows), Le32(rows), {0, 0, 3, 0x58}, Le32(size),
-                                          Le32(size), Le32(0), Le32(i * 256), Le32(3), Le32(0)})))
+                      ShortCmd(0x1A, Cat({{0, 0, 1, 0}, Le32(width), Le32(rows), Le32(rows), {0, 0, 3, 0x58},
+                                          Le32(size), Le32(size), Le32(0), Le32(i * 256), Le32(3), Le32(0)})))
                 << "band " << i;
             EXPECT_EQ(GetBE32(&stream[pos + 48 + 12]), rows);  // L0 of the T.82 header: one stripe
             Append(rebuilt, JbigDecode(Slice(stream, pos + 48, size), width, rows));

@@ -1,5 +1,5 @@
 // Job options: the function table from the page header, the options and the
-// PPD defaults on PLATFORM_Z; PPD texts read as IPP-reason entries.
+// PPD defaults on PLATFORM_Z.
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -97,21 +97,6 @@ TEST_F(JobOptions, PPDDefaultsAreAddedOnPlatformZ) {
         EXPECT_EQ(Complete(f, c.argv5), c.expected);
         EXPECT_NE(log.find(c.log), std::string::npos) << log;
     }
-}
-
-TEST_F(JobOptions, IppReasonEntriesReturnTheirText) {
-    PPDFixture f;
-    f.platform = "platform_z";
-    f.manualDuplexText = "Turn the printed sheets over";
-    ppd_file_t* ppd = pfppdOpenFile(WritePPD(dir.File("r.ppd"), f).c_str());
-    ASSERT_NE(ppd, nullptr);
-    char text[kPPDTextSize];
-    EXPECT_TRUE(GetPPDText(ppd, "PlatForm", text));
-    EXPECT_STREQ(text, "platform_z");
-    EXPECT_TRUE(GetPPDText(ppd, "MDuplex", text));
-    EXPECT_STREQ(text, "Turn the printed sheets over");
-    EXPECT_FALSE(GetPPDText(ppd, "SupportManualDuplex", text));
-    pfppdClose(ppd);
 }
 
 }  // namespace

@@ -223,7 +223,8 @@ TEST(DecodeErrors, FaultsAreReportedAtTheirCommand) {
     Built length = StreamC({Page(64, 100, 1, 61)});
     const size_t at = length.at["page1.raster"];
     const uint32_t declared = length.bytes[at + 13] + (length.bytes[at + 14] << 8) + 1;  // one byte too many
-    length.Put("page1.raster", ShortCmd(0x0C, Cat({ByteVec(&length.bytes[at + 3], &length.bytes[at + 13]), Le32(declared)})));
+    const ByteVec fields(&length.bytes[at + 3], &length.bytes[at + 13]);
+    length.Put("page1.raster", ShortCmd(0x0C, Cat({fields, Le32(declared)})));
     Built package = StreamM({Page(32, 10, 1, 142)});
     package.Put("page1.package0", Be32(0xFFFFFFF0));
     Built huge = StreamZ({Page(32, 10, 1, 141)});

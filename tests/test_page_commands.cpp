@@ -117,8 +117,8 @@ TEST(PageStart, PlatformMHeaderOfPlainAndCustomPages) {
         EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_M), 1);
         EXPECT_EQ(gImageCoverage, 777u);  // PLATFORM_M never reports it
         ASSERT_EQ(device.writes().size(), 15u);
-        EXPECT_EQ(device.writes()[0],
-                  Bytes({0x00, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x0E, 0x00, 0xA8, 0x5A, 0x5A}));
+        EXPECT_EQ(device.writes()[0], Bytes({0x00, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x02,  //
+                                             0x00, 0x00, 0x00, 0x0E, 0x00, 0xA8, 0x5A, 0x5A}));
         EXPECT_EQ(device.writes()[1], kPaperSizeParam9);
         EXPECT_EQ(device.writes().back(),
                   Bytes({0x00, 0x00, 0x00, 0x0C, 0xFF, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x03}));
@@ -142,21 +142,6 @@ TEST(PageStart, PlatformMHeaderOfPlainAndCustomPages) {
     };
     for (std::size_t i = 0; i < 17; ++i)
         EXPECT_EQ(device.writes()[i + 1], LongParam(params[i].first, params[i].second)) << i;
-}
-
-TEST(PageStart, PlatformMImageWidthCountsBits) {
-    for (auto [is2bit, imgWidth, depth] : {std::make_tuple(1u, 9920u, 2u), std::make_tuple(2u, 4960u, 1u),
-                                           std::make_tuple(0u, 4960u, 1u)}) {
-        DeviceCapture device;
-        GDI_START_PAGE_PARAM page = PlainPage();
-        page.userPrntAreaW = 4960;
-        page.iIs2bit = is2bit;
-        EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_M), 1);
-        ASSERT_EQ(device.writes().size(), 15u);
-        EXPECT_EQ(device.writes()[9], LongParam(0x000C, imgWidth)) << is2bit;  // IMG_WIDTH
-        EXPECT_EQ(device.writes()[11], LongParam(0x0010, depth)) << is2bit;    // VIDEO_DEPTH
-        EXPECT_EQ(device.writes()[12], LongParam(0x0011, 4960)) << is2bit;     // VIDEO_WIDTH
-    }
 }
 
 TEST(PageStart, FailedSendStopsAndComesFirst) {

@@ -40,12 +40,14 @@ TEST_F(GeneratedPPD, CarriesThePlatformAndManualDuplexEntries) {
         const char* platform;
         const char* supportManualDuplex;
     };
-    for (const Case& c : {
-        Case{"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE"},
+    const Case cases[] = {
+        {"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE"},
         {"norvex-orvane-m270.ppd", "Norvex Orvane M270 Series", "PLATFORM_C", "FALSE"},
         {"norvex-kavrin.ppd", "Norvex Kavrin Series", "PLATFORM_Z", "TRUE"},
         {"norvex-pellan-m340.ppd", "Norvex Pellan M340 Series", "PLATFORM_Z", "TRUE"},
-        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE"}}) {
+        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE"},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         Open(c.file);
         EXPECT_STREQ(ppd->modelname, c.model);
