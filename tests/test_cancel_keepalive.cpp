@@ -1,16 +1,13 @@
 // Cancellation (SIGTERM from CUPS) and the keep-alive filler, on a filter fed
 // through a pipe as CUPS feeds it.
 #include <csignal>
-#include <gtest/gtest.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <sstream>
 #include <unistd.h>
 
-#include "support/filter_runner.h"
-#include "support/ppd_fixture.h"
 #include "support/printed_job.h"
-#include "support/raster_writer.h"
 #include "support/stream_builder.h"
 
 namespace {
@@ -24,33 +21,27 @@ constexpr std::size_t kSyncBytes = 4;
 
 class Cancellation : public ::testing::Test {
 protected:
-    FilterInvocation Invocation(const char* platform) {
+    // `count` black pages for `platform`; the test feeds `raster` through a pipe.
+    FilterInvocation Invocation(const char* platform, int count) {
         PPDFixture f;
         f.platform = platform;
-        FilterInvocation inv;
-        inv.ppd = WritePPD(dir.File("printer.ppd"), f);
-        inv.env.push_back("TMPDIR=" + dir.path());
-        return inv;
-    }
-    // `count` black pages, as raster bytes.
-    std::string Raster(int count) {
         RasterPage page;
         page.pageW = page.pageH = 144;
         page.width = kWidth;
         page.height = kSide;
         page.pixel = [](unsigned, unsigned) { return uint8_t{0}; };
-        const std::string path = dir.File("job.ras");
-        EXPECT_TRUE(WriteRaster(path, std::vector<RasterPage>(count, page)));
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        FilterInvocation inv = Job(dir, f, std::vector<RasterPage>(count, page));
+        inv.env.push_back("TMPDIR=" + dir.path());
+        std::ifstream in(inv.stdinPath, std::ios::binary);
+        raster.assign(std::istreambuf_iterator<char>(in), {});
+        return inv;
     }
     static std::size_t PageStart(int page) {
         return kSyncBytes + (page - 1) * (kHeaderBytes + std::size_t{kWidth} * kSide);
     }
     // Feeds everything up to the middle of page 3 of 5, then cancels.
     FilterRun CancelInPageThree(const char* platform) {
-        const std::string raster = Raster(5);
-        FilterProcess filter(Invocation(platform));
+        FilterProcess filter(Invocation(platform, 5));
         const std::size_t middle = PageStart(3) + kHeaderBytes + std::size_t{kWidth} * kSide / 2;
         EXPECT_TRUE(filter.Feed(raster.data(), middle));
         EXPECT_TRUE(filter.WaitForLine("INFO: Printing page 3, 42% complete..."));
@@ -58,11 +49,11 @@ protected:
         return filter.Finish();
     }
     TempDir dir;
+    std::string raster;
 };
 
 TEST_F(Cancellation, BeforeTheFirstHeaderNothingIsPrinted) {
-    const std::string raster = Raster(1);
-    FilterProcess filter(Invocation("PLATFORM_Z"));
+    FilterProcess filter(Invocation("PLATFORM_Z", 1));
     ASSERT_TRUE(filter.WaitForTermHandler());  // in place while the raster is opened
     filter.Signal(SIGTERM);
     filter.Feed(raster.data(), raster.size());
@@ -75,8 +66,7 @@ TEST_F(Cancellation, BeforeTheFirstHeaderNothingIsPrinted) {
 TEST_F(Cancellation, PlatformZFinishesThePageBlankAndEndsTheDocument) {
     const FilterRun run = CancelInPageThree("PLATFORM_Z");
     EXPECT_EQ(run.status, 0);
-    const DecoderRun check = RunDecoder({"--check", "--quiet"}, run.out);
-    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
     const DecodeResult decoded = DecodeStream(run.out.data(), run.out.size(), DecodeOptions{});
     ASSERT_EQ(decoded.pages.size(), 3u);
     const DecodedPage& third = decoded.pages[2];
@@ -92,15 +82,8 @@ TEST_F(Cancellation, PlatformZFinishesThePageBlankAndEndsTheDocument) {
 TEST_F(Cancellation, PlatformMEndsTheStreamAfterThePageStart) {
     const FilterRun run = CancelInPageThree("PLATFORM_M");
     EXPECT_EQ(run.status, 0);
-    char* text = nullptr;
-    std::size_t size = 0;
-    FILE* listing = open_memstream(&text, &size);
-    DecodeOptions options;
-    options.listing = listing;
-    const DecodeResult decoded = DecodeStream(run.out.data(), run.out.size(), options);
-    std::fclose(listing);
-    const std::string lines(text, size);
-    std::free(text);
+    DecodeResult decoded;
+    const std::string lines = Listing(run.out, &decoded);
     ASSERT_EQ(decoded.pages.size(), 3u);
     EXPECT_TRUE(decoded.pages[1].complete);
     EXPECT_FALSE(decoded.pages[2].complete);
@@ -116,8 +99,7 @@ TEST_F(Cancellation, PlatformMEndsTheStreamAfterThePageStart) {
 // out every 10 seconds between the page start and the image, never inside a
 // command (the decoder would refuse the stream).
 TEST_F(Cancellation, SlowPageGetsKeepAliveFillersBetweenCommands) {
-    const std::string raster = Raster(1);
-    FilterProcess filter(Invocation("PLATFORM_C"));
+    FilterProcess filter(Invocation("PLATFORM_C", 1));
     const std::size_t body = PageStart(1) + kHeaderBytes;
     ASSERT_TRUE(filter.Feed(raster.data(), body));
     const std::size_t rows = kSide, perStep = 48;
@@ -127,8 +109,7 @@ TEST_F(Cancellation, SlowPageGetsKeepAliveFillersBetweenCommands) {
     }
     const FilterRun run = filter.Finish();
     EXPECT_EQ(run.status, 0);
-    const DecoderRun check = RunDecoder({"--check", "--quiet"}, run.out);
-    ASSERT_EQ(check.status, 0) << check.err;
+    ASSERT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
 
     // Between the page start's host-use command (and its separator) and the
     // raster image command there are only zero bytes: one separator plus a
@@ -136,13 +117,11 @@ TEST_F(Cancellation, SlowPageGetsKeepAliveFillersBetweenCommands) {
     const std::string out(run.out.begin(), run.out.end());
     const std::size_t hostUse = out.find("\x0B\x04\x32\xBF");
     const std::size_t image = out.find("\x0B\x12\x0C", hostUse);
-    ASSERT_NE(hostUse, std::string::npos);
-    ASSERT_NE(image, std::string::npos);
+    ASSERT_TRUE(hostUse != std::string::npos && image != std::string::npos);
     const std::string between = out.substr(hostUse + 4, image - hostUse - 4);
     EXPECT_EQ(between.find_first_not_of('\0'), std::string::npos);
     const std::size_t fillers = (between.size() - 2) / 2;
-    EXPECT_GE(fillers, 2u);
-    EXPECT_LE(fillers, 3u);
+    EXPECT_TRUE(fillers >= 2 && fillers <= 3) << fillers;
 }
 
 }  // namespace

@@ -4,10 +4,7 @@
 
 #include <filesystem>
 
-#include "support/filter_runner.h"
-#include "support/ppd_fixture.h"
 #include "support/printed_job.h"
-#include "support/raster_writer.h"
 
 namespace {
 
@@ -18,17 +15,13 @@ protected:
     // Small custom pages on PLATFORM_C: the order is what matters here.
     PrintedJob Print(int pages, const std::string& options, unsigned copies = 1,
                      const PPDFixture& ppd = Fixture()) {
-        FilterInvocation inv;
-        inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
-        inv.args[4] = options;
-        inv.stdinPath = dir.File("job.ras");
-        inv.env.push_back("TMPDIR=" + spool.path());
         RasterPage page;
         page.pageW = page.pageH = 144;
         page.width = page.height = 1200;
         page.copies = copies;
         page.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x ^ y) & 0xFF); };
-        EXPECT_TRUE(WriteRaster(inv.stdinPath, std::vector<RasterPage>(pages, page)));
+        FilterInvocation inv = Job(dir, ppd, std::vector<RasterPage>(pages, page), options);
+        inv.env.push_back("TMPDIR=" + spool.path());
         PrintedJob job = PrintJob(inv);
         EXPECT_EQ(job.run.status, 0) << job.run.err;
         EXPECT_TRUE(job.checked) << job.checkOutput;
@@ -59,27 +52,25 @@ protected:
     TempDir dir, spool;
 };
 
+// Collated copies are sent again from the spool, in one document; uncollated
+// ones are made by the printer.
 TEST_F(CopiesAndDuplex, CollatedCopiesAreSentAgainFromTheSpool) {
-    const PrintedJob job = Print(2, "Collate=True", 3);
-    EXPECT_EQ(job.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
-    EXPECT_EQ(Copies(job), (std::vector<int>(6, 1)));
-    EXPECT_EQ(job.Commands("RESET").size(), 1u);  // one document end
+    const PrintedJob collated = Print(2, "Collate=True", 3);
+    EXPECT_EQ(collated.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
+    EXPECT_EQ(Copies(collated), (std::vector<int>(6, 1)));
+    EXPECT_EQ(collated.Commands("RESET").size(), 1u);
+    const PrintedJob uncollated = Print(2, "", 3);
+    EXPECT_EQ(uncollated.PageOrder(), (Order{1, 2}));
+    EXPECT_EQ(Copies(uncollated), (std::vector<int>{3, 3}));
 }
 
-TEST_F(CopiesAndDuplex, UncollatedCopiesAreMadeByThePrinter) {
-    const PrintedJob job = Print(2, "", 3);
-    EXPECT_EQ(job.PageOrder(), (Order{1, 2}));
-    EXPECT_EQ(Copies(job), (std::vector<int>{3, 3}));
-}
-
+// Fronts, then the backs from the last; an odd job gets a blank back where
+// the output order says.
 TEST_F(CopiesAndDuplex, ManualDuplexSendsFrontsThenBacksFromTheLast) {
     const PrintedJob job = Print(4, "ManualDuplex=true");
     EXPECT_EQ(job.PageOrder(), (Order{1, 3, 4, 2}));
     EXPECT_EQ(PagesBeforeManualDuplex(job), 2u);
     EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
-}
-
-TEST_F(CopiesAndDuplex, OddManualDuplexJobGetsABlankBackWhereOutputOrderSays) {
     const PrintedJob normal = Print(5, "ManualDuplex=true");
     EXPECT_EQ(normal.PageOrder(), (Order{1, 3, 5, 6, 4, 2}));
     EXPECT_EQ(PagesBeforeManualDuplex(normal), 3u);

@@ -1,9 +1,6 @@
 // Document start and end on each platform: byte images, caching, failures.
-#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <string>
-#include <unistd.h>
 
 #include "common/last_error.h"
 #include "common/output.h"
@@ -12,63 +9,17 @@
 #include "prnt/model_name.h"
 #include "support/device_capture.h"
 #include "support/job_environment.h"
+#include "support/stream_builder.h"
 
 namespace {
 
-using ByteVec = std::vector<uint8_t>;
-
-ByteVec Str(const std::string& text) { return ByteVec(text.begin(), text.end()); }
-
-ByteVec Cat(std::initializer_list<ByteVec> parts) {
-    ByteVec out;
-    for (const ByteVec& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-ByteVec Repeat(uint8_t value, std::size_t n) { return ByteVec(n, value); }
-
-template <typename Record>
-ByteVec Image(const Record& record) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&record);
-    return ByteVec(p, p + sizeof record);
-}
-
-const ByteVec kZero = Bytes({0x00, 0x00});
-const ByteVec kUelC = Bytes({0x1B, 0xFF, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58});
-const ByteVec kUel = Bytes({0x1B, 0x25, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58});
-const ByteVec kPjlHeader = Str("\x1B%-12345X@PJL\r\n");
 const ByteVec kEnterLanguage = Str("@PJL ENTER LANGUAGE=PL\r\n");
-const ByteVec kEndOfJob = Str("\x1B%-12345X@PJL\r\n@PJL EOJ\r\n\x1B%-12345X\r\n");
-const ByteVec kReset = Bytes({0x0B, 0x04, 0x17, 0xDA});
-const ByteVec kKavrinRecord =
-    Cat({Bytes({0x0B, 0x24, 0x1E, 0x00, 0x1E, 0x24, 0x26, 0x2F, 0x50, 0x06, 0x20, 0x20, 0x20,
-                0x28, 0x2C}),
-         Repeat(0x20, 18), Bytes({0x0A, 0x00, 0xC8})});
-const ByteVec kSerithRecord =
-    Cat({Bytes({0x0B, 0x28, 0x1E, 0x00, 0x17, 0x26, 0x00, 0x30, 0x40, 0x20, 0x17, 0x20, 0x20,
-                0x00, 0x00}),
-         Repeat(0x20, 17), Bytes({0x08, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x59})});
-
-// What a send with bCache 1 leaves in the open collate spool file.
-class CollateSpool {
-public:
-    CollateSpool() : file_(std::tmpfile()) { gCollateFile = fileno(file_); }
-    ~CollateSpool() {
-        gCollateFile = 0;
-        std::fclose(file_);
-    }
-    ByteVec bytes() const {
-        ByteVec out(static_cast<std::size_t>(lseek(fileno(file_), 0, SEEK_END)));
-        if (!out.empty()) {
-            EXPECT_EQ(pread(fileno(file_), out.data(), out.size(), 0),
-                      static_cast<ssize_t>(out.size()));
-        }
-        return out;
-    }
-
-private:
-    std::FILE* file_;
-};
+const ByteVec kKavrinRecord = Cat({{0x0B, 0x24, 0x1E, 0x00, 0x1E, 0x24, 0x26, 0x2F, 0x50, 0x06, 0x20, 0x20, 0x20,
+                                    0x28, 0x2C},
+                                   ByteVec(18, 0x20), {0x0A, 0x00, 0xC8}});
+const ByteVec kSerithRecord = Cat({{0x0B, 0x28, 0x1E, 0x00, 0x17, 0x26, 0x00, 0x30, 0x40, 0x20, 0x17, 0x20, 0x20,
+                                    0x00, 0x00},
+                                   ByteVec(17, 0x20), {0x08, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x59}});
 
 GDI_START_DOC_PARAM StartParam(int32_t jobID, uint8_t densityLevel) {
     GDI_START_DOC_PARAM param{};
@@ -99,15 +50,15 @@ TEST(DocumentStart, PlatformCOpening) {
     env.SetTimeZone("JST-9");  // 20:00 UTC on 2 December is already 3 December here
     env.SetClock(UtcTime(2026, 12, 2, 20, 0));
     DeviceCapture device;
-    CollateSpool spool;
+    SpoolFile spool;
+    gCollateFile = spool.fd;
     GDI_START_DOC_PARAM param = StartParam(7, 3);
     param.tonerSaveEnable = 1;
     ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_C), 1);
     const ByteVec expected =
-        Cat({kUelC, Bytes({0x0B, 0x04, 0x16, 0xDB}), kEndOfJob, Str("versions=3.1.2.1"), kZero,
-             kPjlHeader, kEnterLanguage, kZero, Bytes({0x0B, 0x06, 0x11, 0x07, 0x30, 0xA7}), kZero,
-             Bytes({0x0B, 0x05, 0x19, 0x01, 0xD6}), kZero, Bytes({0x0B, 0x05, 0x15, 0x03, 0xD8}),
-             Bytes({0x0B, 0x08, 0x1F, 0xEA, 0x07, 0x0C, 0x03, 0xCE})});
+        Cat({kUelC, {0x0B, 0x04, 0x16, 0xDB}, Str(kEndOfJobText + "versions=3.1.2.1"), kZeros, Str(kPjlHeaderText),
+             kEnterLanguage, kZeros, {0x0B, 0x06, 0x11, 0x07, 0x30, 0xA7}, kZeros, {0x0B, 0x05, 0x19, 0x01, 0xD6},
+             kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8}, {0x0B, 0x08, 0x1F, 0xEA, 0x07, 0x0C, 0x03, 0xCE}});
     EXPECT_EQ(device.bytes(), expected);
     EXPECT_EQ(spool.bytes(), expected);  // every send cached
     EXPECT_STREQ(prntLastError, "");
@@ -115,24 +66,19 @@ TEST(DocumentStart, PlatformCOpening) {
 
 TEST(DocumentStart, PlatformMOpeningIs153Bytes) {
     DeviceCapture device;
-    CollateSpool spool;
+    SpoolFile spool;
+    gCollateFile = spool.fd;
     GDI_START_DOC_PARAM param{};
     ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_M), 1);
-    ByteVec tonerBody;
-    for (int v : {0, 81, 115, 110, 150, 122, 100, 150, 200, 100, 81, 100, 100, 100,
-                  100, 100, 100, 100, 100, 100, 100, 100, 100, 100,
-                  120, 135, 150, 180, 200, 120, 150, 190, 350, 400, 100, 100}) {
-        tonerBody.push_back(static_cast<uint8_t>(v >> 8));
-        tonerBody.push_back(static_cast<uint8_t>(v));
-    }
-    const ByteVec expected = Cat({
-        Bytes({0x1B, 0x25, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58, 0x4A, 0x5A, 0x4A, 0x5A}),
-        Bytes({0, 0, 0, 0x58, 0, 0, 0, 0x11, 0, 0, 0, 0, 0, 0, 0x5A, 0x5A}), tonerBody,
-        Bytes({0, 0, 0, 0x34, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0x24, 0x5A, 0x5A}),
-        Bytes({0, 0, 0, 0x0C, 0, 0, 1, 0, 0, 0, 0, 0}),
-        Bytes({0, 0, 0, 0x0C, 0, 1, 1, 0, 0, 0, 0, 0}),
-        Bytes({0, 0, 0, 0x0C, 0, 2, 1, 0, 0, 0, 0, 1}),
-    });
+    ByteVec expected = Bytes({0x1B, 0x25, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58, 0x4A, 0x5A, 0x4A, 0x5A,
+                              0, 0, 0, 0x58, 0, 0, 0, 0x11, 0, 0, 0, 0, 0, 0, 0x5A, 0x5A});
+    for (int v : {0,   81,  115, 110, 150, 122, 100, 150, 200, 100, 81,  100, 100, 100, 100, 100, 100, 100,
+                  100, 100, 100, 100, 100, 100, 120, 135, 150, 180, 200, 120, 150, 190, 350, 400, 100, 100})
+        Append(expected, Be16(v));
+    Append(expected, Bytes({0, 0, 0, 0x34, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0x24, 0x5A, 0x5A,  //
+                            0, 0, 0, 0x0C, 0, 0, 1, 0, 0, 0, 0, 0,                      //
+                            0, 0, 0, 0x0C, 0, 1, 1, 0, 0, 0, 0, 0,                      //
+                            0, 0, 0, 0x0C, 0, 2, 1, 0, 0, 0, 0, 1}));
     ASSERT_EQ(expected.size(), 153u);
     EXPECT_EQ(device.bytes(), expected);
     EXPECT_EQ(device.writes().size(), 7u);  // header and each record are sends of their own
@@ -141,53 +87,45 @@ TEST(DocumentStart, PlatformMOpeningIs153Bytes) {
 
 TEST(DocumentStart, PlatformZOpeningWithoutTonerRecord) {
     JobEnvironment env;
-    env.SetTimeZone("EST5");
+    env.SetTimeZone("EST5");  // 19:05 UTC is 14:05 here
     env.SetClock(UtcTime(2026, 12, 3, 19, 5));
     env.SetModel("Norvex Dolvek Series");
     env.SetHostName("printhost");
     DeviceCapture device;
-    CollateSpool spool;
+    SpoolFile spool;
+    gCollateFile = spool.fd;
     GDI_START_DOC_PARAM param = StartParam(513, 3);
     param.FineMode = 1;
     ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
-    const ByteVec fineMode = Bytes({0x0B, 0x05, 0x1F, 0x01, 0xD0});
+    const ByteVec fineMode = {0x0B, 0x05, 0x1F, 0x01, 0xD0};
     EXPECT_EQ(device.bytes(),
-              Cat({kPjlHeader, Str("@PJL JOBTIME=05:14:03:12:2026\r\n@PJL JOBOWNER=printhost\r\n"),
-                   kEnterLanguage, kZero, fineMode, kZero,
-                   Bytes({0x0B, 0x09, 0x11, 0x30, 0x01, 0x02, 0x00, 0x00, 0xA8}), kZero,
-                   Bytes({0x0B, 0x05, 0x15, 0x03, 0xD8}), kZero}));
+              Cat({Str(kPjlHeaderText + "@PJL JOBTIME=05:14:03:12:2026\r\n@PJL JOBOWNER=printhost\r\n"),
+                   kEnterLanguage, kZeros, fineMode, kZeros, {0x0B, 0x09, 0x11, 0x30, 0x01, 0x02, 0x00, 0x00, 0xA8},
+                   kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8}, kZeros}));
     // Only the owner line's end, the fine mode and the separators are spooled.
-    EXPECT_EQ(spool.bytes(), Cat({Str("\r\n"), kZero, fineMode, kZero, kZero, kZero}));
+    EXPECT_EQ(spool.bytes(), Cat({Str("\r\n"), kZeros, fineMode, kZeros, kZeros, kZeros}));
 }
 
+// The toner record follows the model name, compared whole and case-sensitive.
 TEST(DocumentStart, PlatformZLengthFollowsTheModel) {
-    const std::size_t n = std::strlen("printhost");
-    const ByteVec plain = StartZ("Norvex Dolvek Series");
-    EXPECT_EQ(plain.size(), 113 + n);
+    const std::size_t host = std::strlen("printhost");
+    for (const char* other :
+         {"Norvex Dolvek Series", "norvex kavrin series", "Norvex Kavrin Series2", "Norvex Quessan"})
+        EXPECT_EQ(StartZ(other).size(), 113 + host) << other;
 
     const ByteVec quessan = StartZ("Norvex Quessan Series");
-    EXPECT_EQ(quessan.size(), 153 + n);
+    EXPECT_EQ(quessan.size(), 153 + host);
     EXPECT_EQ(Tail(quessan, 40), kSerithRecord);
     EXPECT_EQ(std::string(quessan.begin() + 15, quessan.begin() + 28), "@PJL JOBTIME=");
 
     const ByteVec kavrin = StartZ("Norvex Kavrin Series");
-    EXPECT_EQ(kavrin.size(), 175 + n);
-    EXPECT_EQ(Tail(kavrin, 38), Cat({kZero, kKavrinRecord}));
-    EXPECT_EQ(std::string(kavrin.begin() + 15, kavrin.begin() + 41),
-              "@PJL LANGUAGEVERSION=1.0\r\n");
-}
+    EXPECT_EQ(kavrin.size(), 175 + host);
+    EXPECT_EQ(Tail(kavrin, 38), Cat({kZeros, kKavrinRecord}));
+    EXPECT_EQ(std::string(kavrin.begin() + 15, kavrin.begin() + 41), "@PJL LANGUAGEVERSION=1.0\r\n");
 
-TEST(DocumentStart, ModelNamesCompareWholeAndCaseSensitive) {
-    const std::size_t n = std::strlen("printhost");
-    EXPECT_EQ(StartZ("norvex kavrin series").size(), 113 + n);
-    EXPECT_EQ(StartZ("Norvex Kavrin Series2").size(), 113 + n);
-    EXPECT_EQ(StartZ("Norvex Quessan").size(), 113 + n);
-}
-
-TEST(DocumentStart, UnterminatedModelNameIsReadWithinItsBuffer) {
+    // The Kavrin name with no end: the rest of the buffer is trailing text.
     JobEnvironment env;
     DeviceCapture device;
-    // The Kavrin name with no end: the rest of the buffer is trailing text.
     std::memset(gPPDFile, 'N', sizeof gPPDFile);
     std::memcpy(gPPDFile, "Norvex Kavrin Series", 20);
     GDI_START_DOC_PARAM param{};
@@ -201,78 +139,41 @@ TEST(DocumentStart, FailedSendStopsWithItsMessageFirst) {
     SetLastError("earlier failure\n");
     GDI_START_DOC_PARAM param = StartParam(7, 3);
     EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_C), 0);
-    EXPECT_STREQ(prntLastError,
-                 "Prnt_StartDoc() :: send cmdJobSpec Fail 0 ==  \nearlier failure\n");
+    EXPECT_STREQ(prntLastError, "Prnt_StartDoc() :: send cmdJobSpec Fail 0 ==  \nearlier failure\n");
     EXPECT_EQ(device.writes().size(), 8u);  // up to the separator in front of it
-    EXPECT_EQ(Tail(device.bytes(), 26), Cat({kEnterLanguage, kZero}));
+    EXPECT_EQ(Tail(device.bytes(), 26), Cat({kEnterLanguage, kZeros}));
 }
 
-TEST(DocumentStart, SerithAndPlatformMFailureMessages) {
-    JobEnvironment env;
-    env.SetModel("Norvex Quessan Series");
-    GDI_START_DOC_PARAM param{};
-    {
-        DeviceCapture device(15);  // the Serith record, after 14 writes
-        EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 0);
-        EXPECT_STREQ(prntLastError, "Prnt_StartDoc() :: send cmdTonerParamSerith Fail 0 ==  \n");
-    }
-    {
-        DeviceCapture device(6);  // second parameter record
-        EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_M), 0);
-        EXPECT_STREQ(prntLastError, "Prnt_StartDoc() :: send TOTAL_PAGE_PARAM Fail 0 ==  \n");
-        EXPECT_EQ(device.bytes().size(), 9u + 4 + 88 + 16 + 12);
-    }
-}
-
-TEST(DocumentStart, UnknownPlatformSendsAndRecordsNothing) {
-    GDI_START_DOC_PARAM start{};
-    GDI_END_DOC_PARAM end{3, 1};
-    for (int platform : {0, 4}) {
-        DeviceCapture device;
-        EXPECT_EQ(Prnt_StartDoc(&start, platform), 0);
-        EXPECT_EQ(Prnt_EndDoc(&end, platform), 0);
-        EXPECT_TRUE(device.bytes().empty());
-        EXPECT_STREQ(prntLastError, "");
-    }
-}
-
-TEST(DocumentEnd, PlatformZIs40CachedBytes) {
-    DeviceCapture device;
-    CollateSpool spool;
-    GDI_END_DOC_PARAM param{3, 1};
-    ASSERT_EQ(Prnt_EndDoc(&param, PLATFORM_Z), 1);
-    EXPECT_EQ(device.bytes(), Cat({kReset, kEndOfJob}));
-    EXPECT_EQ(device.bytes().size(), 40u);
-    EXPECT_EQ(spool.bytes(), device.bytes());
-}
-
-TEST(DocumentEnd, PlatformMIs25DeviceOnlyBytes) {
-    DeviceCapture device;
-    CollateSpool spool;
-    GDI_END_DOC_PARAM param{1, 0};
-    ASSERT_EQ(Prnt_EndDoc(&param, PLATFORM_M), 1);
-    EXPECT_EQ(device.bytes(),
-              Cat({Bytes({0, 0, 0, 0x10, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x5A, 0x5A}), kUel}));
-    EXPECT_TRUE(spool.bytes().empty());
-}
-
-TEST(DocumentEnd, PlatformCClosesAnOddDuplexSheet) {
-    const ByteVec machineDuplex = Cat({kZero, Bytes({0x0B, 0x04, 0x40, 0xB1})});
-    const ByteVec closing =
-        Cat({kZero, Bytes({0x0B, 0x05, 0x31, 0x80, 0x3F}), kZero, kReset, kEndOfJob});
-    struct Case {
-        int32_t page, bMachDup;
-        bool duplexCmd;
+TEST(DocumentEnd, BytesAndCachingPerPlatform) {
+    const ByteVec machineDuplex = Cat({kZeros, {0x0B, 0x04, 0x40, 0xB1}});
+    const ByteVec closingC = Cat({kZeros, {0x0B, 0x05, 0x31, 0x80, 0x3F}, kZeros, kReset, Str(kEndOfJobText)});
+    const ByteVec endZ = Cat({kReset, Str(kEndOfJobText)});
+    const ByteVec endM = Cat({{0, 0, 0, 0x10, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x5A, 0x5A}, kUel});
+    ASSERT_EQ(endZ.size(), 40u);
+    ASSERT_EQ(endM.size(), 25u);
+    const struct {
+        int platform;
+        GDI_END_DOC_PARAM param;
+        ByteVec sent;
+        bool cached;
+    } cases[] = {
+        {PLATFORM_Z, {3, 1}, endZ, true},
+        {PLATFORM_M, {1, 0}, endM, false},
+        // PLATFORM_C closes the sheet of an odd machine duplex job.
+        {PLATFORM_C, {3, 1}, Cat({machineDuplex, closingC}), true},
+        {PLATFORM_C, {2, 1}, closingC, true},
+        {PLATFORM_C, {3, 2}, closingC, true},
+        {PLATFORM_C, {3, 0}, closingC, true},
     };
-    for (const Case& c :
-         {Case{3, 1, true}, Case{2, 1, false}, Case{3, 2, false}, Case{3, 0, false}}) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "platform " << c.platform << " page " << c.param.page);
         DeviceCapture device;
-        CollateSpool spool;
-        GDI_END_DOC_PARAM param{c.page, c.bMachDup};
-        ASSERT_EQ(Prnt_EndDoc(&param, PLATFORM_C), 1);
-        const ByteVec expected = c.duplexCmd ? Cat({machineDuplex, closing}) : closing;
-        EXPECT_EQ(device.bytes(), expected) << "page " << c.page << " bMachDup " << c.bMachDup;
-        EXPECT_EQ(spool.bytes(), expected);
+        SpoolFile spool;
+        gCollateFile = spool.fd;
+        GDI_END_DOC_PARAM param = c.param;
+        ASSERT_EQ(Prnt_EndDoc(&param, c.platform), 1);
+        EXPECT_EQ(device.bytes(), c.sent);
+        EXPECT_EQ(spool.bytes(), c.cached ? c.sent : ByteVec{});
     }
 }
 
@@ -283,57 +184,22 @@ TEST(DocumentEnd, MachineDuplexFailureAddsItsOwnLine) {
     EXPECT_STREQ(prntLastError,
                  "Prnt_EndDoc() :: MachineDuplexCmd Fail .\n"
                  "SendMachineDuplexCmd() :: send machineDuplexCmd Fail 0 ==  \n");
-    EXPECT_EQ(device.bytes(), kZero);
+    EXPECT_EQ(device.bytes(), kZeros);
 }
 
-TEST(DocumentEnd, FailureMessages) {
-    GDI_END_DOC_PARAM param{1, 0};
-    {
-        DeviceCapture device(2);
-        EXPECT_EQ(Prnt_EndDoc(&param, PLATFORM_M), 0);
-        EXPECT_STREQ(prntLastError, "Prnt_EndDoc() :: send UEL_CMD Fail 0 ==  \n");
-    }
-    {
-        DeviceCapture device(2);
-        EXPECT_EQ(Prnt_EndDoc(&param, PLATFORM_Z), 0);
-        EXPECT_STREQ(prntLastError, "Prnt_EndDoc() :: send endOfJobCmd Fail 0 ==  \n");
-    }
-}
-
-TEST(JobSpec, JobNumberOnEachPlatform) {
-    const GDI_START_DOC_PARAM param = StartParam(513, 0);
-    GDI_JOB_SPEC_Z z;
-    GDI_JOB_SPEC_C c;
-    ASSERT_EQ(GetJobSpecCmd_Z(&param, &z), 1);
-    ASSERT_EQ(GetJobSpecCmd_C(&param, &c), 1);
-    EXPECT_EQ(Image(z), Bytes({0x0B, 0x09, 0x11, 0x30, 0x01, 0x02, 0x00, 0x00, 0xA8}));
-    EXPECT_EQ(Image(c), Bytes({0x0B, 0x06, 0x11, 0x01, 0x30, 0xAD}));
-}
-
-TEST(JobSpec, EveryFlagSet) {
-    GDI_START_DOC_PARAM param = StartParam(1, 0);
+// The job number and the toner save flag keep their low byte; every flag set is 0xBF.
+TEST(DocumentCommands, ByteImages) {
+    GDI_START_DOC_PARAM param = StartParam(513, 0);
+    param.tonerSaveEnable = 0x101;
+    GDI_JOB_SPEC_C jobSpec;
+    GDI_TONER_SAVE tonerSave;
+    ASSERT_EQ(GetJobSpecCmd_C(&param, &jobSpec), 1);
+    ASSERT_EQ(GetTonerSaveCmd(&param, &tonerSave), 1);
+    EXPECT_EQ(RecordBytes(jobSpec), Bytes({0x0B, 0x06, 0x11, 0x01, 0x30, 0xAD}));
+    EXPECT_EQ(RecordBytes(tonerSave), Bytes({0x0B, 0x05, 0x19, 0x01, 0xD6}));
     param.watermarkEnable = 5;
     param.bookletEnable = param.posterEnable = param.nupEnable = param.overlapEnable = -1;
     EXPECT_EQ(JobSpecFlags(&param), 0xBF);
-}
-
-TEST(DocumentCommands, TonerSaveTakesTheLowByte) {
-    GDI_START_DOC_PARAM param{};
-    param.tonerSaveEnable = 0x101;
-    GDI_TONER_SAVE cmd;
-    ASSERT_EQ(GetTonerSaveCmd(&param, &cmd), 1);
-    EXPECT_EQ(Image(cmd), Bytes({0x0B, 0x05, 0x19, 0x01, 0xD6}));
-}
-
-TEST(DocumentCommands, TonerParameterRecords) {
-    GDI_TONER_PARAM_DOLVEK kavrin;
-    GDI_TONER_PARAM_SERITH serith;
-    std::memset(&kavrin, 0xFF, sizeof kavrin);
-    std::memset(&serith, 0xFF, sizeof serith);
-    ASSERT_EQ(GetTonerParamCmdForKavrin(nullptr, &kavrin), 1);
-    ASSERT_EQ(GetTonerParamCmdForSerith(nullptr, &serith), 1);
-    EXPECT_EQ(Image(kavrin), kKavrinRecord);
-    EXPECT_EQ(Image(serith), kSerithRecord);
 }
 
 }  // namespace

@@ -1,104 +1,94 @@
 // The filter as CUPS starts it: arguments, input, PPD, page loop, exit status.
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
-#include "support/filter_runner.h"
-#include "support/ppd_fixture.h"
-#include "support/raster_writer.h"
+#include "support/printed_job.h"
 
 namespace {
 
+// A small page keeps the runs fast; the loop does not care about the size.
+RasterPage SmallPage() {
+    RasterPage p;
+    p.width = 600;
+    p.height = 200;
+    p.pageW = 72;
+    p.pageH = 24;
+    return p;
+}
+
 class FilterEntry : public ::testing::Test {
 protected:
-    // A small page keeps the runs fast; the loop does not care about the size.
-    static RasterPage SmallPage() {
-        RasterPage p;
-        p.width = 600;
-        p.height = 200;
-        p.pageW = 72;
-        p.pageH = 24;
-        return p;
-    }
-    FilterInvocation Invocation(const PPDFixture& fixture = PPDFixture{}) {
-        FilterInvocation inv;
-        inv.ppd = WritePPD(dir.File("printer.ppd"), fixture);
-        return inv;
-    }
-    std::string Raster(const std::vector<RasterPage>& pages) {
-        const std::string path = dir.File("job.ras");
-        EXPECT_TRUE(WriteRaster(path, pages));
-        return path;
-    }
     TempDir dir;
 };
 
-TEST_F(FilterEntry, WrongArgumentCountGivesTheUsageLine) {
-    for (int count : {4, 7}) {
-        FilterInvocation inv = Invocation();
-        inv.args.resize(count, "x");
-        const FilterRun run = RunFilter(inv);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.out.empty());
-        EXPECT_TRUE(run.HasLine("ERROR: job-id user title copies options [file]"));
-    }
-}
-
-TEST_F(FilterEntry, UnreadableInputFile) {
-    FilterInvocation inv = Invocation();
-    inv.args.push_back(dir.File("missing.ras"));
-    const FilterRun run = RunFilter(inv);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.HasLine("ERROR: Unable to open raster file - : No such file or directory"));
-    EXPECT_TRUE(run.out.empty());
-}
-
-TEST_F(FilterEntry, EmptyOrForeignStreamHasNoPages) {
+// A job that cannot be printed gets its reason and no printer byte.
+TEST_F(FilterEntry, RefusedJobsPrintNothing) {
+    const FilterInvocation good = Job(dir, PPDFixture{}, {SmallPage()});
+    auto with = [&](const std::function<void(FilterInvocation&)>& change) {
+        FilterInvocation inv = good;
+        change(inv);
+        return inv;
+    };
     std::ofstream(dir.File("text.ras")) << "%!PS-Adobe-3.0\nshowpage\n";
-    for (const std::string& input : {std::string("/dev/null"), dir.File("text.ras")}) {
-        FilterInvocation inv = Invocation();
-        inv.stdinPath = input;
-        const FilterRun run = RunFilter(inv);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.out.empty());
-        EXPECT_TRUE(run.HasLine("DEBUG: cupsRasterReadHeader2 return failure/end-of-file."));
-        EXPECT_TRUE(run.HasLine("ERROR: No pages found!"));
-    }
-}
-
-TEST_F(FilterEntry, AJobWithoutAUsablePPDIsRefused) {
-    const std::string raster = Raster({SmallPage()});
-    FilterInvocation noVariable = Invocation();
-    noVariable.ppd.clear();
-    FilterInvocation missing = Invocation();
-    missing.ppd = dir.File("nowhere.ppd");
     PPDFixture anonymous;
     anonymous.modelName = "";
-    FilterInvocation noModel = Invocation(anonymous);
     PPDFixture unknown;
     unknown.platform = "PLATFORM_X";  // a model not in the list, and no usable platform
-    FilterInvocation noPlatform = Invocation(unknown);
-
-    for (FilterInvocation* inv : {&noVariable, &missing, &noModel, &noPlatform}) {
-        inv->stdinPath = raster;
-        const FilterRun run = RunFilter(*inv);
+    const std::string usage = "ERROR: job-id user title copies options [file]";
+    const std::string noHeader = "DEBUG: cupsRasterReadHeader2 return failure/end-of-file.";
+    struct Case {
+        const char* what;
+        FilterInvocation inv;
+        std::string line;         // the reason; "" when only counted
+        bool pagesLooked = true;  // the page loop ran and found none
+    };
+    std::vector<Case> cases = {
+        {"4 arguments", with([](FilterInvocation& i) { i.args.resize(4); }), usage, false},
+        {"7 arguments", with([](FilterInvocation& i) { i.args.resize(7, "x"); }), usage, false},
+        {"unreadable file", with([&](FilterInvocation& i) { i.args.push_back(dir.File("missing.ras")); }),
+         "ERROR: Unable to open raster file - : No such file or directory", false},
+        {"empty input", with([](FilterInvocation& i) { i.stdinPath = "/dev/null"; }), noHeader},
+        {"foreign input", with([&](FilterInvocation& i) { i.stdinPath = dir.File("text.ras"); }), noHeader},
+        {"no PPD variable", with([](FilterInvocation& i) { i.ppd.clear(); }), ""},
+        {"no PPD file", with([&](FilterInvocation& i) { i.ppd = dir.File("nowhere.ppd"); }), ""},
+        {"no model name", with([&](FilterInvocation& i) { i.ppd = WritePPD(dir.File("anon.ppd"), anonymous); }), ""},
+        {"unknown model, no platform",
+         with([&](FilterInvocation& i) { i.ppd = WritePPD(dir.File("unknown.ppd"), unknown); }), ""},
+    };
+    // Inconsistent page headers: a line longer than libcups checks, 16 bits, colour.
+    RasterPage wideLine = SmallPage(), sixteenBit = SmallPage(), color = SmallPage();
+    wideLine.bytesPerLine = 2'000'000'000;
+    wideLine.linesWritten = 0;
+    sixteenBit.bitsPerColor = sixteenBit.bitsPerPixel = 16;
+    color.colorSpace = CUPS_CSPACE_RGB;
+    color.bitsPerPixel = 24;
+    for (const RasterPage& bad : {wideLine, sixteenBit, color}) {
+        const std::string path = dir.File("bad" + std::to_string(cases.size()) + ".ras");
+        EXPECT_TRUE(WriteRaster(path, {bad}));
+        cases.push_back({"inconsistent header", with([&](FilterInvocation& i) { i.stdinPath = path; }), ""});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const FilterRun run = RunFilter(c.inv);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(run.out.empty());
-        EXPECT_EQ(run.CountLinesStartingWith("ERROR: "), 2) << run.err;  // the reason, no pages
         EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), 0);
+        EXPECT_TRUE(c.line.empty() || run.HasLine(c.line)) << run.err;
+        EXPECT_EQ(run.HasLine("ERROR: No pages found!"), c.pagesLooked) << run.err;
+        EXPECT_TRUE(!c.line.empty() || run.CountLinesStartingWith("ERROR: ") == 2) << run.err;  // reason, no pages
     }
 }
 
 TEST_F(FilterEntry, EveryPageIsLoggedAndCounted) {
     RasterPage page = SmallPage();
     page.copies = 2;
-    const std::string raster = Raster({page, page, page});
-    FilterInvocation fromStdin = Invocation();
-    fromStdin.stdinPath = raster;
-    FilterInvocation fromFile = Invocation();
-    fromFile.args.push_back(raster);
-
-    for (const FilterInvocation* inv : {&fromStdin, &fromFile}) {
-        const FilterRun run = RunFilter(*inv);
+    const FilterInvocation fromStdin = Job(dir, PPDFixture{}, {page, page, page});
+    FilterInvocation fromFile = fromStdin;
+    fromFile.stdinPath.clear();
+    fromFile.args.push_back(fromStdin.stdinPath);
+    for (const FilterInvocation& inv : {fromStdin, fromFile}) {
+        const FilterRun run = RunFilter(inv);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(run.HasLine("PAGE: 1 2"));
         EXPECT_TRUE(run.HasLine("PAGE: 3 2"));
@@ -111,19 +101,15 @@ TEST_F(FilterEntry, EveryPageIsLoggedAndCounted) {
 }
 
 TEST_F(FilterEntry, PlatformFromThePPDOnlyForModelsNotInTheList) {
-    PPDFixture unknown;
+    PPDFixture unknown, known;
     unknown.platform = "platform_z";
-    FilterInvocation inv = Invocation(unknown);
-    inv.stdinPath = Raster({SmallPage()});
-    FilterRun run = RunFilter(inv);
-    EXPECT_TRUE(run.HasLine("DEBUG: ##platform = 2, ##autoduplex = 0")) << run.err;
-
-    PPDFixture known;
     known.modelName = "Norvex Orvane 210 Series";
     known.platform = "PLATFORM_M";
-    inv.ppd = WritePPD(dir.File("known.ppd"), known);
-    run = RunFilter(inv);
-    EXPECT_TRUE(run.HasLine("DEBUG: ##platform = 1, ##autoduplex = 0")) << run.err;
+    for (auto [fixture, line] : {std::make_pair(unknown, "DEBUG: ##platform = 2, ##autoduplex = 0"),
+                                 std::make_pair(known, "DEBUG: ##platform = 1, ##autoduplex = 0")}) {
+        const FilterRun run = RunFilter(Job(dir, fixture, {SmallPage()}));
+        EXPECT_TRUE(run.HasLine(line)) << run.err;
+    }
 }
 
 TEST_F(FilterEntry, TwoSidedJobsBecomeManualDuplexWhereThePrinterAsks) {
@@ -131,34 +117,10 @@ TEST_F(FilterEntry, TwoSidedJobsBecomeManualDuplexWhereThePrinterAsks) {
     f.supportManualDuplex = "true";
     f.manualDuplexText = "Put the pages back in";
     RasterPage page = SmallPage();
-    page.duplex = true;
-    page.tumble = true;
-    FilterInvocation inv = Invocation(f);
-    inv.stdinPath = Raster({page});
-    const FilterRun run = RunFilter(inv);
+    page.duplex = page.tumble = true;
+    const FilterRun run = RunFilter(Job(dir, f, {page}));
     EXPECT_TRUE(run.HasLine("-------SupportManualDuplex is 1"));
     EXPECT_TRUE(run.HasLine("DEBUG: ##ManualDuplex = 1, type is 1")) << run.err;
-}
-
-TEST_F(FilterEntry, InconsistentPageHeadersAreRefused) {
-    RasterPage wideLine = SmallPage();
-    wideLine.bytesPerLine = 2'000'000'000;  // libcups does not check it against the width
-    wideLine.linesWritten = 0;
-    RasterPage sixteenBit = SmallPage();
-    sixteenBit.bitsPerColor = sixteenBit.bitsPerPixel = 16;
-    RasterPage color = SmallPage();
-    color.colorSpace = CUPS_CSPACE_RGB;
-    color.bitsPerPixel = 24;
-    for (const RasterPage& bad : {wideLine, sixteenBit, color}) {
-        FilterInvocation inv = Invocation();
-        inv.stdinPath = Raster({bad});
-        const FilterRun run = RunFilter(inv);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.out.empty());
-        EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), 0);
-        EXPECT_TRUE(run.HasLine("ERROR: No pages found!"));
-        EXPECT_EQ(run.CountLinesStartingWith("ERROR: "), 2) << run.err;
-    }
 }
 
 }  // namespace

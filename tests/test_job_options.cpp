@@ -1,5 +1,5 @@
 // Job options: the function table from the page header, the options and the
-// PPD defaults on PLATFORM_Z; PPD texts read as IPP-reason entries.
+// PPD defaults on PLATFORM_Z.
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -15,7 +15,6 @@ protected:
     void SetUp() override {
         InitCUPSIMAGEDLL();
         InitCUPSDLL();
-        std::memset(&header, 0, sizeof header);
     }
     void TearDown() override { cupsFreeOptions(count, options); }
 
@@ -28,20 +27,31 @@ protected:
         log = testing::internal::GetCapturedStderr();
         return table;
     }
+    // The option text on PLATFORM_Z after the PPD defaults are added.
+    std::string Complete(const PPDFixture& fixture, const std::string& argv5) {
+        ppd_file_t* ppd = pfppdOpenFile(WritePPD(dir.File("t.ppd"), fixture).c_str());
+        EXPECT_NE(ppd, nullptr);
+        std::vector<char> parameters(kParametersSize, '\0');
+        std::strcpy(parameters.data(), argv5.c_str());
+        testing::internal::CaptureStderr();
+        checkOptionKey(parameters.data(), argv5.c_str(), ppd);
+        log = testing::internal::GetCapturedStderr();
+        pfppdClose(ppd);
+        return parameters.data();
+    }
 
-    cups_page_header2_t header;
+    cups_page_header2_t header{};
     int count = 0;
     cups_option_t* options = nullptr;
     std::string log;
+    TempDir dir;
 };
 
 TEST_F(JobOptions, DuplexComesFromTheHeaderUnlessAnOptionSaysOtherwise) {
     header.Duplex = CUPS_TRUE;
-    header.Tumble = CUPS_FALSE;
     EXPECT_EQ(Parse("")[AUTODUPLEX].value, 1);
     header.Tumble = CUPS_TRUE;
     EXPECT_EQ(Parse("")[AUTODUPLEX].value, 2);
-
     header.Tumble = CUPS_FALSE;
     EXPECT_EQ(Parse("Duplex=None")[AUTODUPLEX].value, 0);
     EXPECT_EQ(log, "DEBUG: ##Duplex = 1\n");
@@ -50,16 +60,11 @@ TEST_F(JobOptions, DuplexComesFromTheHeaderUnlessAnOptionSaysOtherwise) {
     EXPECT_EQ(Parse("Sides=two-sided-long-edge")[AUTODUPLONGEDGE].value, 1);
 }
 
-TEST_F(JobOptions, FlagsAreSetByTrueAndNeverClearedByFalse) {
+TEST_F(JobOptions, FlagsDensityAndInputSlot) {
     EXPECT_EQ(Parse("outputorder=true")[REVERSE].value, 1);
     EXPECT_EQ(Parse("outputorder=reverse")[REVERSE].value, 0);
-    PrintFuncTable on = Parse("Collate=True");
-    EXPECT_EQ(on[COLLATE].value, 1);
-    EXPECT_EQ(Parse("Collate=false", on)[COLLATE].value, 1);
-    EXPECT_EQ(Parse("NegativePrint")[NEGATIVEPRINT].value, 1);  // a bare name is "true"
-}
-
-TEST_F(JobOptions, DensityAndInputSlot) {
+    EXPECT_EQ(Parse("Collate=false", Parse("Collate=True"))[COLLATE].value, 1);  // true sets, false never clears
+    EXPECT_EQ(Parse("NegativePrint")[NEGATIVEPRINT].value, 1);                  // a bare name is "true"
     EXPECT_EQ(Parse("Density=abc")[DENSITY].value, 0);
     EXPECT_EQ(Parse("")[DENSITY].value, 2);
     EXPECT_EQ(Parse("Density=4")[DENSITY].value, 4);
@@ -69,76 +74,29 @@ TEST_F(JobOptions, DensityAndInputSlot) {
     EXPECT_EQ(Parse("InputSlot=Auto")[INPUTSLOT].value, 0);
 }
 
-class PPDDefaults : public ::testing::Test {
-protected:
-    void SetUp() override {
-        InitCUPSIMAGEDLL();
-        InitCUPSDLL();
-    }
-    // The option text on PLATFORM_Z after the PPD defaults are added.
-    std::string Complete(const PPDFixture& fixture, const char* argv5) {
-        const std::string path = WritePPD(dir.File("t.ppd"), fixture);
-        ppd_file_t* ppd = pfppdOpenFile(path.c_str());
-        EXPECT_NE(ppd, nullptr);
-        std::vector<char> parameters(kParametersSize, '\0');
-        std::strcpy(parameters.data(), argv5);
-        testing::internal::CaptureStderr();
-        checkOptionKey(parameters.data(), argv5, ppd);
-        log = testing::internal::GetCapturedStderr();
-        pfppdClose(ppd);
-        return parameters.data();
-    }
-    TempDir dir;
-    std::string log;
-};
-
-TEST_F(PPDDefaults, TrueFlagsAndListedDensitiesAreAdded) {
-    PPDFixture f;
-    f.tonerMode = "True";
-    f.density = "4";
-    EXPECT_EQ(Complete(f, "Collate=True"), "Collate=True TonerMode Density=4");
-    f.density = "3";  // only 0, 2 and 4 are added
-    EXPECT_EQ(Complete(f, ""), " TonerMode");
-}
-
-TEST_F(PPDDefaults, AnOptionTheJobNamesIsLeftToTheJob) {
-    PPDFixture f;
-    f.tonerMode = "True";
-    f.density = "0";
-    EXPECT_EQ(Complete(f, "noTonerMode Density=3"), "noTonerMode Density=3");
-}
-
-TEST_F(PPDDefaults, AMissingOptionIsLogged) {
-    PPDFixture f;
-    f.imageRotation = "";
-    f.density = "";
-    EXPECT_EQ(Complete(f, ""), "");
-    EXPECT_EQ(log, "No find ImageRotation option\nNo find Density option\n");
-}
-
-TEST_F(PPDDefaults, AnAdditionThatDoesNotFitIsLeftOut) {
-    PPDFixture f;
-    f.negativePrint = "True";
+// True flags and densities 0, 2 and 4 are added unless the job names the
+// option; a missing option is logged; an addition that does not fit is left out.
+TEST_F(JobOptions, PPDDefaultsAreAddedOnPlatformZ) {
     const std::string full(kParametersSize - 5, 'x');
-    const std::string out = Complete(f, full.c_str());
-    EXPECT_EQ(out, full);
-    EXPECT_NE(log.find("DEBUG: No room"), std::string::npos);
-}
-
-TEST_F(PPDDefaults, IppReasonEntriesReturnTheirText) {
-    PPDFixture f;
-    f.platform = "platform_z";
-    f.manualDuplexText = "Turn the printed sheets over";
-    const std::string path = WritePPD(dir.File("r.ppd"), f);
-    ppd_file_t* ppd = pfppdOpenFile(path.c_str());
-    ASSERT_NE(ppd, nullptr);
-    char text[kPPDTextSize];
-    EXPECT_TRUE(GetPPDText(ppd, "PlatForm", text));
-    EXPECT_STREQ(text, "platform_z");
-    EXPECT_TRUE(GetPPDText(ppd, "MDuplex", text));
-    EXPECT_STREQ(text, "Turn the printed sheets over");
-    EXPECT_FALSE(GetPPDText(ppd, "SupportManualDuplex", text));
-    pfppdClose(ppd);
+    const struct {
+        const char *tonerMode, *imageRotation, *negativePrint, *density;
+        std::string argv5, expected, log;
+    } cases[] = {
+        {"True", "False", "False", "4", "Collate=True", "Collate=True TonerMode Density=4", ""},
+        {"True", "False", "False", "3", "", " TonerMode", ""},
+        {"True", "False", "False", "0", "noTonerMode Density=3", "noTonerMode Density=3", ""},
+        {"False", "", "False", "", "", "", "No find ImageRotation option\nNo find Density option\n"},
+        {"False", "False", "True", "2", full, full, "DEBUG: No room"},
+    };
+    for (const auto& c : cases) {
+        PPDFixture f;
+        f.tonerMode = c.tonerMode;
+        f.imageRotation = c.imageRotation;
+        f.negativePrint = c.negativePrint;
+        f.density = c.density;
+        EXPECT_EQ(Complete(f, c.argv5), c.expected);
+        EXPECT_NE(log.find(c.log), std::string::npos) << log;
+    }
 }
 
 }  // namespace

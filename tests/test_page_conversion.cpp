@@ -5,10 +5,7 @@
 #include <algorithm>
 
 #include "common/platform.h"
-#include "support/filter_runner.h"
-#include "support/ppd_fixture.h"
 #include "support/printed_job.h"
-#include "support/raster_writer.h"
 
 namespace {
 
@@ -20,55 +17,50 @@ uint8_t Content(unsigned x, unsigned y) {
     return static_cast<uint8_t>((x / 19) & 0xFF);
 }
 
+RasterPage A4() {
+    RasterPage p;
+    p.pixel = Content;
+    return p;
+}
+
+PPDFixture Platform(const char* name) {
+    PPDFixture f;
+    f.platform = name;
+    return f;
+}
+
 class PageConversion : public ::testing::Test {
 protected:
-    PrintedJob Print(const std::vector<RasterPage>& pages, const PPDFixture& ppd,
+    // Prints the pages; the decoder must accept the stream and find `count` pages.
+    PrintedJob Print(const std::vector<RasterPage>& pages, const PPDFixture& ppd, std::size_t count,
                      const std::string& options = "") {
-        FilterInvocation inv;
-        inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
-        inv.args[4] = options;
-        inv.stdinPath = dir.File("job.ras");
-        EXPECT_TRUE(WriteRaster(inv.stdinPath, pages));
-        return PrintJob(inv);
-    }
-    static PPDFixture Platform(const char* name) {
-        PPDFixture f;
-        f.platform = name;
-        return f;
-    }
-    static RasterPage A4() {
-        RasterPage p = A4Page();
-        p.pixel = Content;
-        return p;
+        PrintedJob job = PrintJob(Job(dir, ppd, pages, options));
+        EXPECT_TRUE(job.checked) << job.checkOutput;
+        EXPECT_EQ(job.decoded.pages.size(), count);
+        return job;
     }
     TempDir dir;
 };
 
-void ExpectPageIs(const DecodedPage& page, const std::vector<uint8_t>& dots, unsigned w, unsigned h) {
+// The decoded page is the reference halftone of what the filter should read from the raster.
+void ExpectHalftoneOf(const DecodedPage& page, const RasterPage& raster, unsigned w, unsigned h, int platform,
+                      int dpi1200 = 0) {
     ASSERT_TRUE(page.complete);
     ASSERT_EQ(page.width, w);
     ASSERT_EQ(page.height, h);
-    EXPECT_TRUE(PageBits(page) == dots) << "page " << page.pageNum << " differs from the halftone";
+    EXPECT_TRUE(PageBits(page) == ExpectedDots(ExpectedGrey(raster, w, h), w, h, platform, 0, dpi1200))
+        << "page " << page.pageNum << " differs from the halftone";
 }
 
 TEST_F(PageConversion, A4PagesAreTheHalftoneOfTheirMiddleOnEveryPlatform) {
-    struct Case {
-        const char* platform;
-        int code;
-        unsigned w, h;
-    };
-    for (const Case& c : {Case{"PLATFORM_C", PLATFORM_C, 4800, 6780},
-                          Case{"PLATFORM_Z", PLATFORM_Z, 4736, 6780},
-                          Case{"PLATFORM_M", PLATFORM_M, 4736, 6784}}) {
-        SCOPED_TRACE(c.platform);
-        const RasterPage page = A4();
-        const PrintedJob job = Print({page, page}, Platform(c.platform));
+    // Lines of 4960 bytes keep their middle: bytes (4960 - w) / 2 onwards.
+    for (auto [name, platform, w, h] : {std::make_tuple("PLATFORM_C", PLATFORM_C, 4800u, 6780u),
+                                        std::make_tuple("PLATFORM_Z", PLATFORM_Z, 4736u, 6780u),
+                                        std::make_tuple("PLATFORM_M", PLATFORM_M, 4736u, 6784u)}) {
+        SCOPED_TRACE(name);
+        const PrintedJob job = Print({A4(), A4()}, Platform(name), 2);
         EXPECT_EQ(job.run.status, 0);
-        ASSERT_TRUE(job.checked) << job.checkOutput;
-        ASSERT_EQ(job.decoded.pages.size(), 2u);
-        // Lines of 4960 bytes keep their middle: bytes (4960 - w) / 2 onwards.
-        const std::vector<uint8_t> dots = ExpectedDots(ExpectedGrey(page, c.w, c.h), c.w, c.h, c.code);
-        for (const DecodedPage& printed : job.decoded.pages) ExpectPageIs(printed, dots, c.w, c.h);
+        for (const DecodedPage& printed : job.decoded.pages) ExpectHalftoneOf(printed, A4(), w, h, platform);
     }
 }
 
@@ -76,13 +68,12 @@ TEST_F(PageConversion, NarrowAndShortRastersArePaddedWhite) {
     RasterPage page = A4();
     page.width = 3000;
     page.height = 5000;
-    const PrintedJob job = Print({page}, Platform("PLATFORM_Z"));
-    ASSERT_TRUE(job.checked) << job.checkOutput;
+    const PrintedJob job = Print({page}, Platform("PLATFORM_Z"), 1);
     ASSERT_EQ(job.decoded.pages.size(), 1u);
     const std::vector<uint8_t> grey = ExpectedGrey(page, 4736, 6780);
-    EXPECT_EQ(grey[4735], 0xFF);                     // right of the raster
+    EXPECT_EQ(grey[4735], 0xFF);                      // right of the raster
     EXPECT_EQ(grey[std::size_t{5000} * 4736], 0xFF);  // below it
-    ExpectPageIs(job.decoded.pages[0], ExpectedDots(grey, 4736, 6780, PLATFORM_Z), 4736, 6780);
+    ExpectHalftoneOf(job.decoded.pages[0], page, 4736, 6780, PLATFORM_Z);
 }
 
 TEST_F(PageConversion, CustomSizeIsSizedInsideThePPDMargins) {
@@ -93,82 +84,60 @@ TEST_F(PageConversion, CustomSizeIsSizedInsideThePPDMargins) {
     page.pageH = 700;
     page.width = 4166;
     page.height = 5833;
-    const PrintedJob job = Print({page}, ppd);
-    ASSERT_TRUE(job.checked) << job.checkOutput;
+    const PrintedJob job = Print({page}, ppd, 1);
     ASSERT_EQ(job.decoded.pages.size(), 1u);
     // (500 - 20) / 72 x 600 = 4000; (700 - 20) / 72 x 600 = 5666.67, cut and rounded up to 8.
     EXPECT_EQ(job.decoded.pages[0].width, 4000u);
     EXPECT_EQ(job.decoded.pages[0].height, 5672u);
-    const auto specs = job.Commands("PAGE_SPEC");
-    ASSERT_EQ(specs.size(), 1u);
-    EXPECT_NE(specs[0].find("paper=0 "), std::string::npos) << specs[0];
-}
+    EXPECT_TRUE(job.Lists("PAGE_SPEC", "paper=0 ")) << job.listing;
 
-TEST_F(PageConversion, CustomSizeWithoutPrintableAreaIsRefused) {
-    PPDFixture ppd = Platform("PLATFORM_Z");
+    // Margins that leave nothing to print.
     ppd.hwMargins = "100 100 100 100";
-    RasterPage page;
     page.pageW = 150;
     page.pageH = 300;
     page.width = 1250;
     page.height = 100;
-    const PrintedJob job = Print({page}, ppd);
-    EXPECT_TRUE(job.run.HasLine("ERROR: Page 1 of 150 x 300 points cannot be printed: its margins "
-                                "leave no printable area"))
-        << job.run.err;
-    EXPECT_TRUE(job.decoded.pages.empty() || !job.decoded.pages[0].complete);
+    const PrintedJob refused = PrintJob(Job(dir, ppd, {page}));
+    EXPECT_TRUE(refused.run.HasLine("ERROR: Page 1 of 150 x 300 points cannot be printed: its margins "
+                                    "leave no printable area"))
+        << refused.run.err;
+    EXPECT_TRUE(refused.decoded.pages.empty() || !refused.decoded.pages[0].complete);
 }
 
 TEST_F(PageConversion, PlatformCAt1200By600DoublesTheWidth) {
     RasterPage page = A4();
     page.resX = 1200;
     page.width = 9920;
-    const PrintedJob job = Print({page}, Platform("PLATFORM_C"));
-    ASSERT_TRUE(job.checked) << job.checkOutput;
+    const PrintedJob job = Print({page}, Platform("PLATFORM_C"), 1);
     ASSERT_EQ(job.decoded.pages.size(), 1u);
-    EXPECT_EQ(job.decoded.pages[0].width, 9600u);
-    EXPECT_EQ(job.decoded.pages[0].height, 6780u);
-    const auto specs = job.Commands("PAGE_SPEC");
-    ASSERT_EQ(specs.size(), 1u);
-    EXPECT_NE(specs[0].find("res=120x60"), std::string::npos) << specs[0];
-    ExpectPageIs(job.decoded.pages[0],
-                 ExpectedDots(ExpectedGrey(page, 9600, 6780), 9600, 6780, PLATFORM_C), 9600, 6780);
+    EXPECT_TRUE(job.Lists("PAGE_SPEC", "res=120x60")) << job.listing;
+    ExpectHalftoneOf(job.decoded.pages[0], page, 9600, 6780, PLATFORM_C);
 }
 
 TEST_F(PageConversion, PlatformMWithDPI1200PrintsTwoBitDots) {
-    const RasterPage page = A4();
-    const PrintedJob job = Print({page}, Platform("PLATFORM_M"), "DPI1200=true");
-    ASSERT_TRUE(job.checked) << job.checkOutput;
+    const PrintedJob job = Print({A4()}, Platform("PLATFORM_M"), 1, "DPI1200=true");
     ASSERT_EQ(job.decoded.pages.size(), 1u);
-    const DecodedPage& printed = job.decoded.pages[0];
-    EXPECT_EQ(printed.bitsPerDot, 2);
-    const auto starts = job.Commands("START_PAGE_CMD");
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_NE(starts[0].find("IMG_WIDTH=9472 "), std::string::npos) << starts[0];  // in bits
-    EXPECT_NE(starts[0].find("VIDEO_DEPTH=2 "), std::string::npos) << starts[0];
-    ExpectPageIs(printed, ExpectedDots(ExpectedGrey(page, 4736, 6784), 4736, 6784, PLATFORM_M, 0, 1),
-                 4736, 6784);
+    EXPECT_EQ(job.decoded.pages[0].bitsPerDot, 2);
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "IMG_WIDTH=9472 ")) << job.listing;  // in bits
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "VIDEO_DEPTH=2 ")) << job.listing;
+    ExpectHalftoneOf(job.decoded.pages[0], A4(), 4736, 6784, PLATFORM_M, 1);
 }
 
 TEST_F(PageConversion, A5FedLongEdgeFirstIsTurnedOnPlatformM) {
-    RasterPage page;
+    RasterPage page = A4();
     page.pageW = 421;  // how an A5 page fed long edge first arrives
     page.pageH = 595;
     page.width = 3508;
     page.height = 4958;
-    page.pixel = Content;
-    const PrintedJob job = Print({page}, Platform("PLATFORM_M"));
-    ASSERT_TRUE(job.checked) << job.checkOutput;
+    const PrintedJob job = Print({page}, Platform("PLATFORM_M"), 1);
     ASSERT_EQ(job.decoded.pages.size(), 1u);
-    const auto starts = job.Commands("START_PAGE_CMD");
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_NE(starts[0].find("PAPER_SIZE=61 "), std::string::npos) << starts[0];
-    EXPECT_NE(starts[0].find("IMG_WIDTH=4736 IMG_HEIGHT=3264 "), std::string::npos) << starts[0];
-    // The 3264 x 4736 image turned a quarter clockwise: 4736 x 3264.
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "PAPER_SIZE=61 ")) << job.listing;
+    EXPECT_TRUE(job.Lists("START_PAGE_CMD", "IMG_WIDTH=4736 IMG_HEIGHT=3264 ")) << job.listing;
+    // The 3264 x 4736 image turned a quarter clockwise: 4736 x 3264, and the
+    // black block at the source's top left lands at the top right.
     const DecodedPage& printed = job.decoded.pages[0];
     ASSERT_EQ(printed.width, 4736u);
     ASSERT_EQ(printed.height, 3264u);
-    // The black block at the source's top left lands at the top right.
     EXPECT_EQ(DotValue(printed, 4735 - 100, 100), 1);
     EXPECT_EQ(DotValue(printed, 100, 100), 0);
 }
@@ -176,9 +145,7 @@ TEST_F(PageConversion, A5FedLongEdgeFirstIsTurnedOnPlatformM) {
 TEST_F(PageConversion, LongEdgeDuplexTurnsEvenPagesUpsideDown) {
     RasterPage page = A4();
     page.duplex = true;
-    const PrintedJob job = Print({page, page, page, page}, Platform("PLATFORM_C"));
-    ASSERT_TRUE(job.checked) << job.checkOutput;
-    ASSERT_EQ(job.decoded.pages.size(), 4u);
+    const PrintedJob job = Print({page, page, page, page}, Platform("PLATFORM_C"), 4);
     for (const DecodedPage& printed : job.decoded.pages) {
         const bool even = printed.pageNum % 2 == 0;
         // Black block near the top left on odd pages, at the bottom right on even ones.
@@ -190,11 +157,9 @@ TEST_F(PageConversion, LongEdgeDuplexTurnsEvenPagesUpsideDown) {
 }
 
 TEST_F(PageConversion, OddDuplexJobGetsABlankBackAndTheMachineDuplexCommand) {
-    RasterPage page;
+    RasterPage page = A4();
     page.duplex = true;
-    page.pixel = Content;
-    const PrintedJob job = Print({page, page, page}, Platform("PLATFORM_C"));
-    ASSERT_TRUE(job.checked) << job.checkOutput;
+    const PrintedJob job = Print({page, page, page}, Platform("PLATFORM_C"), 4);
     ASSERT_EQ(job.PageOrder(), (std::vector<int>{1, 2, 3, 4}));
     const std::vector<uint8_t> bits = PageBits(job.decoded.pages[3]);
     EXPECT_TRUE(std::all_of(bits.begin(), bits.end(), [](uint8_t b) { return b == 0; }));
@@ -203,13 +168,10 @@ TEST_F(PageConversion, OddDuplexJobGetsABlankBackAndTheMachineDuplexCommand) {
 }
 
 TEST_F(PageConversion, FailingDocumentStartStillPrintsThePages) {
-    FilterInvocation inv;
-    inv.ppd = WritePPD(dir.File("printer.ppd"), Platform("PLATFORM_Z"));
-    inv.emptyHostName = true;  // the JOBOWNER line cannot be sent
-    inv.stdinPath = dir.File("job.ras");
     RasterPage page = A4();
     page.height = 600;
-    ASSERT_TRUE(WriteRaster(inv.stdinPath, {page, page}));
+    FilterInvocation inv = Job(dir, Platform("PLATFORM_Z"), {page, page});
+    inv.emptyHostName = true;  // the JOBOWNER line cannot be sent
     const FilterRun run = RunFilter(inv);
     if (run.status == 125) GTEST_SKIP() << "no UTS namespace here";
     EXPECT_EQ(run.status, 0);

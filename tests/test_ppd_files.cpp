@@ -63,10 +63,7 @@ TEST_F(GeneratedPPD, LeavesCopiesToTheFilterAndRendersTheWholeSheet) {
     EXPECT_FALSE(ppd->manual_copies);
     const ppd_size_t* a4 = ppdPageSize(ppd, "A4");
     ASSERT_NE(a4, nullptr);
-    EXPECT_EQ(a4->left, 0);
-    EXPECT_EQ(a4->bottom, 0);
-    EXPECT_EQ(a4->right, 595);
-    EXPECT_EQ(a4->top, 842);
+    EXPECT_EQ(std::make_tuple(a4->left, a4->bottom, a4->right, a4->top), std::make_tuple(0.f, 0.f, 595.f, 842.f));
     for (float margin : ppd->custom_margins) EXPECT_EQ(margin, kCustomMargin);
 }
 

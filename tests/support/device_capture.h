@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 class DeviceCapture {
@@ -17,10 +18,27 @@ public:
     const std::vector<uint8_t>& bytes() const;
     // Each device write as it was handed over (one entry per SendDataToFile).
     const std::vector<std::vector<uint8_t>>& writes() const;
-    void clear();
+};
+
+// An anonymous spool file: what the routing wrote to `fd`, read back whole.
+struct SpoolFile {
+    SpoolFile();
+    ~SpoolFile();
+    SpoolFile(const SpoolFile&) = delete;
+    SpoolFile& operator=(const SpoolFile&) = delete;
+    std::vector<uint8_t> bytes() const;
+    std::FILE* file;
+    int fd;
 };
 
 // Resets every routing global to its start value and empties prntLastError.
 void ResetRoutingState();
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values);
+
+// The bytes of a packed command record, as they go to the printer.
+template <typename Record>
+std::vector<uint8_t> RecordBytes(const Record& record) {
+    const auto* p = reinterpret_cast<const uint8_t*>(&record);
+    return std::vector<uint8_t>(p, p + sizeof record);
+}

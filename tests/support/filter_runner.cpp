@@ -1,44 +1,81 @@
 // Runs the built filter as CUPS does and captures what it writes.
 #include "support/filter_runner.h"
 
+#include <algorithm>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sched.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <filesystem>
 
 namespace {
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Starts the program with standard input from `inputFd` (or the invocation's
+// file) and the output in files of `dir`.
+pid_t Start(const FilterInvocation& inv, const TempDir& dir, int inputFd) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    const int in = inputFd >= 0 ? inputFd : open(inv.stdinPath.empty() ? "/dev/null" : inv.stdinPath.c_str(), O_RDONLY);
+    const int out = open(dir.File("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(dir.File("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (inv.ppd.empty())
+        unsetenv("PPD");
+    else
+        setenv("PPD", inv.ppd.c_str(), 1);
+    for (const auto& e : inv.env) putenv(const_cast<char*>(e.c_str()));
+    if (inv.emptyHostName && (unshare(CLONE_NEWUTS) != 0 || sethostname("", 0) != 0)) _exit(125);
+    std::vector<char*> argv = {const_cast<char*>(inv.program.c_str())};
+    for (const auto& a : inv.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(inv.program.c_str(), argv.data());
+    _exit(127);
+}
+
+FilterRun Collect(pid_t pid, const TempDir& dir) {
+    FilterRun run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const std::string out = ReadAll(dir.File("stdout"));
+    run.out.assign(out.begin(), out.end());
+    run.err = ReadAll(dir.File("stderr"));
+    run.errLines = Lines(run.err);
+    return run;
 }
 
 }  // namespace
 
 bool FilterRun::HasLine(const std::string& line) const {
-    for (const auto& l : errLines)
-        if (l == line) return true;
-    return false;
+    return std::find(errLines.begin(), errLines.end(), line) != errLines.end();
 }
 
 int FilterRun::CountLinesStartingWith(const std::string& prefix) const {
-    int n = 0;
-    for (const auto& l : errLines)
-        if (l.compare(0, prefix.size(), prefix) == 0) ++n;
-    return n;
+    return static_cast<int>(
+        std::count_if(errLines.begin(), errLines.end(), [&](const std::string& l) { return StartsWith(l, prefix); }));
 }
-
-std::string TestData(const std::string& name) { return std::string(NORVEX_TEST_DATA) + "/" + name; }
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/norvex-test.XXXXXX";
@@ -51,67 +88,16 @@ TempDir::~TempDir() {
     if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
 }
 
-namespace {
-
-// Starts the filter with standard input from `inputFd` (or the invocation's
-// file) and the output in files of `dir`.
-pid_t StartFilter(const FilterInvocation& inv, const TempDir& dir, int inputFd) {
-    const std::string outPath = dir.File("stdout");
-    const std::string errPath = dir.File("stderr");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = inputFd >= 0 ? inputFd
-                                    : open(inv.stdinPath.empty() ? "/dev/null" : inv.stdinPath.c_str(),
-                                           O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0) _exit(126);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        if (inv.ppd.empty())
-            unsetenv("PPD");
-        else
-            setenv("PPD", inv.ppd.c_str(), 1);
-        for (const auto& e : inv.env) putenv(const_cast<char*>(e.c_str()));
-        if (inv.emptyHostName && (unshare(CLONE_NEWUTS) != 0 || sethostname("", 0) != 0)) _exit(125);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(NORVEX_FILTER_BIN));
-        for (const auto& a : inv.args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(NORVEX_FILTER_BIN, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-FilterRun Collect(pid_t pid, const TempDir& dir) {
-    const std::string outPath = dir.File("stdout");
-    const std::string errPath = dir.File("stderr");
-    FilterRun run;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    const std::string out = ReadAll(outPath);
-    run.out.assign(out.begin(), out.end());
-    run.err = ReadAll(errPath);
-    std::istringstream lines(run.err);
-    for (std::string line; std::getline(lines, line);) run.errLines.push_back(line);
-    return run;
-}
-
-}  // namespace
-
 FilterRun RunFilter(const FilterInvocation& inv) {
     TempDir scratch;
-    return Collect(StartFilter(inv, scratch, -1), scratch);
+    return Collect(Start(inv, scratch, -1), scratch);
 }
 
 FilterProcess::FilterProcess(const FilterInvocation& invocation) {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;  // the filter keeps only its read end, as fd 0
-    signal(SIGPIPE, SIG_IGN);
-    pid_ = StartFilter(invocation, scratch_, fds[0]);
+    if (pipe2(fds, O_CLOEXEC) != 0) return;  // the program keeps only its read end, as fd 0
+    signal(SIGPIPE, SIG_IGN);                // Feed fails instead when it stops reading
+    pid_ = Start(invocation, scratch_, fds[0]);
     close(fds[0]);
     input_ = fds[1];
 }
@@ -121,7 +107,7 @@ FilterProcess::~FilterProcess() {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    CloseInput();
+    if (input_ >= 0) close(input_);
 }
 
 bool FilterProcess::Feed(const void* data, std::size_t size) {
@@ -135,41 +121,29 @@ bool FilterProcess::Feed(const void* data, std::size_t size) {
     return input_ >= 0;
 }
 
-void FilterProcess::CloseInput() {
-    if (input_ >= 0) close(input_);
-    input_ = -1;
-}
-
 bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 10) {
-        std::istringstream lines(ReadAll(scratch_.File("stderr")));
-        for (std::string line; std::getline(lines, line);)
-            if (line.compare(0, prefix.size(), prefix) == 0) return true;
-        usleep(10000);
+    for (int waited = 0; waited < timeoutMs; waited += 10, usleep(10000)) {
+        const std::vector<std::string> lines = Lines(ReadAll(scratch_.File("stderr")));
+        if (std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return StartsWith(l, prefix); }))
+            return true;
     }
     return false;
 }
 
 bool FilterProcess::WaitForTermHandler(int timeoutMs) {
-    const std::string status = "/proc/" + std::to_string(pid_) + "/status";
-    for (int waited = 0; waited < timeoutMs; waited += 5) {
-        std::istringstream lines(ReadAll(status));
-        for (std::string line; std::getline(lines, line);) {
-            if (line.compare(0, 7, "SigCgt:") != 0) continue;
-            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-            if (mask & (1ULL << (SIGTERM - 1))) return true;
-        }
-        usleep(5000);
+    for (int waited = 0; waited < timeoutMs; waited += 5, usleep(5000)) {
+        for (const std::string& line : Lines(ReadAll("/proc/" + std::to_string(pid_) + "/status")))
+            if (StartsWith(line, "SigCgt:") && (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1))
+                return true;
     }
     return false;
 }
 
 void FilterProcess::Signal(int signal) { kill(pid_, signal); }
 
-std::size_t FilterProcess::OutputSize() const { return ReadAll(scratch_.File("stdout")).size(); }
-
 FilterRun FilterProcess::Finish() {
-    CloseInput();
+    if (input_ >= 0) close(input_);
+    input_ = -1;
     FilterRun run = Collect(pid_, scratch_);
     pid_ = -1;
     return run;

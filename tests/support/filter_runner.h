@@ -32,6 +32,7 @@ struct FilterRun {
 };
 
 struct FilterInvocation {
+    std::string program = NORVEX_FILTER_BIN;  // or another program run the same way
     // Entries after the program name: job-id user title copies options [file].
     std::vector<std::string> args = {"42", "tester", "Test job", "1", ""};
     std::string ppd;          // value of PPD; empty: variable not set
@@ -45,7 +46,7 @@ struct FilterInvocation {
 FilterRun RunFilter(const FilterInvocation& invocation);
 
 // A running filter whose standard input the test feeds (a pipe), for slow
-// rasters and cancellation. Standard output and error go to files.
+// rasters and cancellation.
 class FilterProcess {
 public:
     explicit FilterProcess(const FilterInvocation& invocation);
@@ -55,7 +56,6 @@ public:
 
     // Writes raster bytes to the filter's standard input; false once it is closed.
     bool Feed(const void* data, std::size_t size);
-    void CloseInput();
     // Waits until standard error has a line starting with `prefix` (or timeout).
     bool WaitForLine(const std::string& prefix, int timeoutMs = 30000);
     // Waits until the filter has its SIGTERM handler in place (or timeout).
@@ -63,14 +63,10 @@ public:
     void Signal(int signal);
     // Closes the input, waits for the exit and collects the output.
     FilterRun Finish();
-    std::size_t OutputSize() const;
 
 private:
     TempDir scratch_;
     int pid_ = -1;
     int input_ = -1;
 };
-
-// Path of a bundled test file (tests/data).
-std::string TestData(const std::string& name);
 

@@ -18,9 +18,7 @@ struct PPDFixture {
     std::string negativePrint = "False";
     std::string density = "2";
     std::string hwMargins = "0 0 0 0";            // custom page margins, points
-    std::vector<std::string> extraLines;
 };
 
-std::string MakePPD(const PPDFixture& fixture);
 // Writes the PPD to `path`; returns the path.
 std::string WritePPD(const std::string& path, const PPDFixture& fixture);

@@ -5,8 +5,20 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "prnt/halftone.h"
 #include "support/stream_builder.h"
+
+FilterInvocation Job(const TempDir& dir, const PPDFixture& ppd, const std::vector<RasterPage>& pages,
+                     const std::string& options) {
+    FilterInvocation inv;
+    inv.ppd = WritePPD(dir.File("printer.ppd"), ppd);
+    inv.args[4] = options;
+    inv.stdinPath = dir.File("job.ras");
+    if (!WriteRaster(inv.stdinPath, pages)) ADD_FAILURE() << "libcups refused the raster";
+    return inv;
+}
 
 std::vector<int> PrintedJob::PageOrder() const {
     std::vector<int> order;
@@ -26,22 +38,31 @@ std::vector<std::string> PrintedJob::Commands(const std::string& name) const {
     return lines;
 }
 
+std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded, DecodeOptions options) {
+    char* text = nullptr;
+    std::size_t size = 0;
+    options.listing = open_memstream(&text, &size);
+    DecodeResult result = DecodeStream(stream.data(), stream.size(), options);
+    std::fclose(options.listing);
+    std::string listing(text, size);
+    std::free(text);
+    if (decoded) *decoded = std::move(result);
+    return listing;
+}
+
+bool PrintedJob::Lists(const std::string& name, const std::string& fields) const {
+    for (const std::string& line : Commands(name))
+        if (line.find(fields) != std::string::npos) return true;
+    return false;
+}
+
 PrintedJob PrintJob(const FilterInvocation& invocation) {
     PrintedJob job;
     job.run = RunFilter(invocation);
     const DecoderRun check = RunDecoder({"--check", "--quiet"}, job.run.out);
     job.checked = check.status == 0;
     job.checkOutput = check.out + check.err;
-
-    char* text = nullptr;
-    std::size_t size = 0;
-    FILE* listing = open_memstream(&text, &size);
-    DecodeOptions options;
-    options.listing = listing;
-    job.decoded = DecodeStream(job.run.out.data(), job.run.out.size(), options);
-    std::fclose(listing);
-    job.listing.assign(text, size);
-    std::free(text);
+    job.listing = Listing(job.run.out, &job.decoded);
     return job;
 }
 

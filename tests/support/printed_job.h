@@ -7,7 +7,13 @@
 
 #include "norvexdecode.h"
 #include "support/filter_runner.h"
+#include "support/ppd_fixture.h"
 #include "support/raster_writer.h"
+
+// The filter run on `pages` (dir/job.ras, on standard input) with the PPD of
+// `ppd` (dir/printer.ppd) and the options text.
+FilterInvocation Job(const TempDir& dir, const PPDFixture& ppd, const std::vector<RasterPage>& pages,
+                     const std::string& options = "");
 
 struct PrintedJob {
     FilterRun run;
@@ -20,10 +26,16 @@ struct PrintedJob {
     std::vector<int> PageOrder() const;
     // Listing lines whose command name is `name` (e.g. "PAGE_SPEC").
     std::vector<std::string> Commands(const std::string& name) const;
+    // Whether a listing line of command `name` shows `fields`.
+    bool Lists(const std::string& name, const std::string& fields) const;
 };
 
 // Runs the filter and decodes what it wrote.
 PrintedJob PrintJob(const FilterInvocation& invocation);
+
+// Decodes a stream and returns its listing (one line per command).
+std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded = nullptr,
+                    DecodeOptions options = DecodeOptions());
 
 // The dots a grey page becomes: the reference halftone of `grey` (w x h bytes).
 std::vector<uint8_t> ExpectedDots(const std::vector<uint8_t>& grey, unsigned w, unsigned h,

@@ -5,8 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-RasterPage A4Page() { return RasterPage{}; }
-
 std::vector<uint8_t> PageLine(const RasterPage& page, unsigned y) {
     const unsigned bpl = page.bytesPerLine ? page.bytesPerLine : page.width;
     std::vector<uint8_t> line(bpl, 255);

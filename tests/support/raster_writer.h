@@ -9,6 +9,7 @@
 
 #include <cups/raster.h>
 
+// Defaults: A4 at 600 dpi as CUPS renders a whole-sheet imageable area.
 struct RasterPage {
     unsigned width = 4960;          // cupsWidth, dots
     unsigned height = 7016;         // cupsHeight, lines
@@ -27,9 +28,6 @@ struct RasterPage {
     // Lines actually written (default: height); fewer makes a truncated page.
     int linesWritten = -1;
 };
-
-// A4 at 600 dpi as CUPS renders a whole-sheet imageable area.
-RasterPage A4Page();
 
 // Writes the pages to `path`; returns false when libcups refuses.
 bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages);

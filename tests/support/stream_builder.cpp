@@ -1,13 +1,7 @@
 // Hand-built printer streams for the decoder's tests.
 #include "support/stream_builder.h"
 
-#include <csignal>
-#include <fcntl.h>
-#include <fstream>
 #include <random>
-#include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "support/filter_runner.h"
 
@@ -18,6 +12,8 @@ extern "C" {
 void Append(ByteVec& out, const ByteVec& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 
 void AppendText(ByteVec& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+ByteVec Str(const std::string& text) { return ByteVec(text.begin(), text.end()); }
+
 
 ByteVec Le16(uint32_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
 ByteVec Le32(uint32_t v) { return Cat({Le16(v), Le16(v >> 16)}); }
@@ -61,13 +57,6 @@ void Collect(unsigned char* data, size_t len, void* out) {
     static_cast<ByteVec*>(out)->insert(static_cast<ByteVec*>(out)->end(), data, data + len);
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 }  // namespace
 
 ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int order, int options, uint32_t l0,
@@ -86,41 +75,12 @@ ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int o
 }
 
 DecoderRun RunDecoder(const std::vector<std::string>& args, const ByteVec& input) {
-    TempDir scratch;
-    const std::string outPath = scratch.File("stdout"), errPath = scratch.File("stderr");
-    DecoderRun run;
-    int feed[2];
-    if (pipe(feed) != 0) return run;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0) _exit(126);
-        close(feed[1]);
-        dup2(feed[0], 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv = {const_cast<char*>(NORVEXDECODE_BIN)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(NORVEXDECODE_BIN, argv.data());
-        _exit(127);
-    }
-    // Standard input is a pipe, as when a spooled job is piped into the decoder;
-    // a decoder that stops reading early must not kill the test with SIGPIPE.
-    close(feed[0]);
-    void (*previous)(int) = signal(SIGPIPE, SIG_IGN);
-    for (size_t done = 0; done < input.size();) {
-        const ssize_t n = write(feed[1], input.data() + done, input.size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    close(feed[1]);
-    signal(SIGPIPE, previous);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
-    return run;
+    // Standard input is a pipe, as when a spooled job is piped into the decoder.
+    FilterInvocation inv;
+    inv.program = NORVEXDECODE_BIN;
+    inv.args = args;
+    FilterProcess decoder(inv);
+    decoder.Feed(input.data(), input.size());  // fails harmlessly if it stops reading early
+    const FilterRun run = decoder.Finish();
+    return {run.status, std::string(run.out.begin(), run.out.end()), run.err};
 }

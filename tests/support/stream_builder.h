@@ -10,11 +10,21 @@ using ByteVec = std::vector<uint8_t>;
 
 void Append(ByteVec& out, const ByteVec& bytes);
 void AppendText(ByteVec& out, const std::string& text);
+ByteVec Str(const std::string& text);
 ByteVec Le16(uint32_t v);
 ByteVec Le32(uint32_t v);
 ByteVec Be16(uint32_t v);
 ByteVec Be32(uint32_t v);
 ByteVec Cat(std::initializer_list<ByteVec> parts);
+
+// Pieces the jobs carry (one copy per file, ready for its constants).
+const ByteVec kZeros = {0x00, 0x00};  // separator and keep-alive filler
+const ByteVec kUelC = {0x1B, 0xFF, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58};
+const ByteVec kUel = {0x1B, 0x25, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58};
+const ByteVec kFormFeed = {0x0B, 0x04, 0x18, 0xD9};
+const ByteVec kReset = {0x0B, 0x04, 0x17, 0xDA};
+const std::string kPjlHeaderText = "\x1B%-12345X@PJL\r\n";
+const std::string kEndOfJobText = "\x1B%-12345X@PJL\r\n@PJL EOJ\r\n\x1B%-12345X\r\n";
 
 // A short command: 0x0B, length, code, parameters and the checksum that makes the
 // whole packet sum to 0 modulo 256.
