@@ -4,13 +4,13 @@
 # built filter on each page with the PPD of one model per platform against the
 # library floor, and prints a table per platform.
 # Usage: bench/run.sh [runs [build-dir [options of norvex_filter_bench...]]]
-#   Defaults: 7 runs, build. Options: --job-pages K, --streams DIR (keeps the
+#   Defaults: 9 runs, build. Options: --job-pages K, --streams DIR (keeps the
 #   printer streams, to compare builds with cmp; on Z the PJL JOBTIME line
 #   carries the minute of the run), --verbose (every run).
 #   FILTER=BIN times another build of the filter than build-dir's.
 set -eu
 cd "$(dirname "$0")/.."
-runs=${1:-7}
+runs=${1:-9}
 build=${2:-build}
 [ $# -gt 2 ] && shift 2 || set --
 [ -f "$build/CMakeCache.txt" ] || scripts/setup.sh "$build" >/dev/null
