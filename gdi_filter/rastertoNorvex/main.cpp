@@ -20,9 +20,10 @@ constexpr int kKeptHeapBytes = 512 * 1024 * 1024;
 
 int main(int argc, char* argv[]) {
     // Each page allocates and frees a grey page of tens of MiB and a dot page of
-    // a few. glibc would map such blocks on their own and unmap them on free, so
-    // every page would fault its memory in again, 4 KiB at a time. Kept on the
-    // heap and not trimmed, the next page gets the memory the last one used.
+    // a few. glibc maps blocks that large on their own and unmaps them when they
+    // are freed (after the first ones it keeps those up to 32 MiB), so pages
+    // would fault their memory in again, 4 KiB at a time. Kept on the heap and
+    // not trimmed, the next page gets the memory the last one used.
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, kKeptHeapBytes);
     JobState job;
