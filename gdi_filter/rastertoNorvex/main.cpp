@@ -4,13 +4,28 @@
 // Usage (as CUPS runs it): rastertoNorvex job-id user title copies options [file]
 // with the printer's PPD named by the environment variable PPD.
 #include <cstdio>
+#include <malloc.h>
 
 #include "common/output.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 #include "rastertoNorvex/spool.h"
 
+namespace {
+
+// Freed memory kept for the next page: more than the largest page's buffers.
+constexpr int kKeptHeapBytes = 512 * 1024 * 1024;
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    // Each page allocates and frees a grey page of tens of MiB and a dot page of
+    // a few. glibc maps blocks that large on their own and unmaps them when they
+    // are freed (after the first ones it keeps those up to 32 MiB), so pages
+    // would fault their memory in again, 4 KiB at a time. Kept on the heap and
+    // not trimmed, the next page gets the memory the last one used.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, kKeptHeapBytes);
     JobState job;
     InitCUPSIMAGEDLL();
     InitCUPSDLL();

@@ -2,11 +2,14 @@
 // image size, page start, raster lines into the grey page, turns, halftone,
 // image, page end.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sys/mman.h>
 
 #include "common/last_error.h"
 #include "common/output.h"
@@ -45,6 +48,39 @@ using Buffer = std::unique_ptr<T[]>;
 template <typename T>
 Buffer<T> Allocate(std::size_t count) {
     return Buffer<T>(new (std::nothrow) T[count]);
+}
+
+// The grey and dot pages are written end to end on every page. Backed by 2 MiB
+// pages where the kernel offers them (transparent huge pages on request), the
+// first page of a job takes a few dozen page faults instead of thousands; the
+// later pages reuse the memory the first one faulted in (see main).
+void PreferHugePages(void* buffer, std::size_t bytes) {
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (start + bytes) & ~(kHugePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+// True when the bytes are all blank paper (0xFF).
+bool IsBlankLine(const uint8_t* bytes, std::size_t count) {
+    static const auto kBlank = [] {
+        std::array<uint8_t, 4096> blank;
+        blank.fill(0xFF);
+        return blank;
+    }();
+    while (count > 0) {
+        const std::size_t n = std::min(count, kBlank.size());
+        if (std::memcmp(bytes, kBlank.data(), n) != 0) return false;
+        bytes += n;
+        count -= n;
+    }
+    return true;
+}
+
+// Rows [from, to) of the grey page become blank paper.
+void FillBlankRows(uint8_t* grey, std::size_t width, std::size_t from, std::size_t to) {
+    if (to > from) std::memset(grey + from * width, 0xFF, (to - from) * width);
 }
 
 double RoundUp(double dots, double multiple) { return std::ceil(dots / multiple) * multiple; }
@@ -185,54 +221,76 @@ PageOutcome ConvertAndSendPage(JobState& job) {
     if (!unprintable) {
         pGrayImgLineBuf = Allocate<uint8_t>(bytesPerLine);
         pGrayImgBuf = Allocate<uint8_t>(greyBytes);
-        pMonoImgBuf.reset(new (std::nothrow) uint8_t[monoBytes]());
+        pMonoImgBuf = Allocate<uint8_t>(monoBytes);
     }
     if (!pGrayImgLineBuf || !pGrayImgBuf || !pMonoImgBuf) {
         SetLastError("main() :: Malloc pGrayImgLineBuf or pMonoImgLineBuf or pMonoImgBuf Fail ! \n");
         std::printf("%s", prntLastError);
         return PageOutcome::EndOfJob;
     }
+    PreferHugePages(pGrayImgBuf.get(), greyBytes);
+    PreferHugePages(pMonoImgBuf.get(), monoBytes);
+    std::memset(pMonoImgBuf.get(), 0, monoBytes);
 
-    // The raster lines, cropped to the middle of the line or padded white.
-    std::memset(pGrayImgBuf.get(), 0xFF, greyBytes);
+    // The raster lines, cropped to the middle of the line or padded white. Each
+    // row is written as its line comes, and not before the first line with ink
+    // on it: a blank page never touches its grey page, which is then neither
+    // filled, turned nor halftoned (its dot page is already all white).
+    uint8_t* grey = pGrayImgBuf.get();
     const unsigned lineBytes = header.cupsBytesPerLine;
     const std::size_t cropOffset = lineBytes > fwImgWPixel ? (lineBytes - fwImgWPixel) / 2 : 0;
     const std::size_t copyBytes = lineBytes > fwImgWPixel ? fwImgWPixel : lineBytes;
+    bool blankSoFar = true;
+    std::size_t rowsWritten = 0;  // once ink was seen, rows [0, rowsWritten) are final
     for (unsigned y = 0; y < header.cupsHeight; ++y) {
         if (Canceled) break;
         if (y % 128 == 0)
             std::fprintf(stderr, "INFO: Printing page %d, %u%% complete...\n", g_page,
                          y * 100 / header.cupsHeight);
+        // No need to clear the line first: a failed read leaves nothing of it used.
         uint8_t* line = pGrayImgLineBuf.get();
-        std::memset(line, 0, bytesPerLine);
         if (pfcupsRasterReadPixels(job.ras, line, lineBytes) == 0) {
             if (!Canceled) break;  // the rest of the page stays blank
             // Cancelled mid-read: the whole line is blank, not just its start.
             std::memset(line, 0xFF, bytesPerLine);
         }
-        if (y < fwImgHPixel)
-            std::memcpy(pGrayImgBuf.get() + std::size_t{y} * fwImgWPixel, line + cropOffset, copyBytes);
+        if (y >= fwImgHPixel) continue;  // below the printable area: read and dropped
+        const uint8_t* src = line + cropOffset;
+        if (blankSoFar) {
+            if (IsBlankLine(src, copyBytes)) continue;
+            blankSoFar = false;
+            FillBlankRows(grey, fwImgWPixel, 0, y);
+        }
+        uint8_t* row = grey + std::size_t{y} * fwImgWPixel;
+        std::memcpy(row, src, copyBytes);
+        std::memset(row + copyBytes, 0xFF, fwImgWPixel - copyBytes);
+        rowsWritten = std::size_t{y} + 1;
     }
     if (Canceled && platform == PLATFORM_M) return PageOutcome::CleanUp;
+    // In negative print blank paper is all toner: such a page is imaged in full.
+    const bool blankPage = blankSoFar && job.Value(NEGATIVEPRINT) == 0;
+    if (!blankPage) FillBlankRows(grey, fwImgWPixel, blankSoFar ? 0 : rowsWritten, fwImgHPixel);
 
     // Turns: upside down for duplex and rotation, a quarter for long-edge feed.
+    // A blank page looks the same either way; only its sizes follow the turn.
     const int bRotate180 = Rotate180Wanted(job);
     std::fprintf(stderr, "DEBUG: ##page is %d, rotate180 is %d\n", g_page, bRotate180);
-    if (bRotate180 == 1 &&
-        !Rotate180(reinterpret_cast<char*>(pGrayImgBuf.get()), fwImgWPixel, fwImgHPixel))
+    if (bRotate180 == 1 && !blankPage &&
+        !Rotate180(reinterpret_cast<char*>(grey), fwImgWPixel, fwImgHPixel))
         ReportFailure(job, "main() :: Rotate 180 Fail. \n");
     uint32_t iRealImgWByte = header.cupsBytesPerLine;
     if (job.startPageParam.feedEdge == kFeedLongEdge) {
         // The sizes follow the buffer: swapped only when the turn was made.
-        if (Rotate90(pGrayImgBuf.get(), fwImgWPixel, fwImgHPixel))
+        if (blankPage || Rotate90(grey, fwImgWPixel, fwImgHPixel))
             SwapUINT(&fwImgWPixel, &fwImgHPixel);
         else
             ReportFailure(job, "main() :: Rotate 90 Fail. \n");
         iRealImgWByte = header.cupsHeight;
     }
 
-    HalftoneDither(pGrayImgBuf.get(), fwImgWPixel, fwImgHPixel, pMonoImgBuf.get(), iRealImgWByte,
-                   job.Value(NEGATIVEPRINT), job.Value(DPI1200), platform);
+    if (!blankPage)
+        HalftoneDither(grey, fwImgWPixel, fwImgHPixel, pMonoImgBuf.get(), iRealImgWByte,
+                       job.Value(NEGATIVEPRINT), job.Value(DPI1200), platform);
 
     GDI_SEND_PAGE_PARAM send{};
     send.compression = 0x20;

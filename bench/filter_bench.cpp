@@ -1,0 +1,466 @@
+// Whole-filter benchmark: runs the built rastertoNorvex as CUPS runs it on A4
+// 600 dpi sample pages for each platform, and sets its time per page against
+// the library floor, the time libcups and JBIG-KIT alone take for the same page.
+//
+// Usage: norvex_filter_bench --filter BIN --ppd-dir DIR --pages DIR --work DIR
+//                            [--runs N] [--job-pages K] [--streams DIR] [--verbose]
+// --pages DIR holds text.ras, mixed.ras and photo.ras (one A4 page each, 8-bit
+// grey); the blank page is written here. bench/run.sh renders the pages and
+// runs this program.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <cups/raster.h>
+
+extern "C" {
+#include <jbig.h>
+}
+
+#include "norvexdecode.h"
+
+namespace {
+
+struct PlatformCase {
+    Platform platform;
+    const char* name;
+    const char* ppd;  // file in --ppd-dir
+};
+
+// One model of each controller platform.
+const PlatformCase kPlatforms[] = {
+    {PLATFORM_C, "C", "norvex-orvane-210.ppd"},
+    {PLATFORM_Z, "Z", "norvex-kavrin.ppd"},
+    {PLATFORM_M, "M", "norvex-lurran-3010.ppd"},
+};
+
+const char* const kPageKinds[] = {"text", "mixed", "photo", "blank"};
+
+struct Args {
+    std::string filter, ppdDir, pagesDir, workDir, streamsDir;
+    int runs = 9;
+    int jobPages = 8;
+    bool verbose = false;  // every run on standard error
+};
+
+[[noreturn]] void Die(const std::string& message) {
+    std::fprintf(stderr, "norvex_filter_bench: %s\n", message.c_str());
+    std::exit(2);
+}
+
+bool ParseArgs(int argc, char** argv, Args& args) {
+    if (argc > 1 && std::strcmp(argv[argc - 1], "--verbose") == 0) {
+        args.verbose = true;
+        --argc;
+    }
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i], value = argv[i + 1];
+        if (key == "--filter") args.filter = value;
+        else if (key == "--ppd-dir") args.ppdDir = value;
+        else if (key == "--pages") args.pagesDir = value;
+        else if (key == "--work") args.workDir = value;
+        else if (key == "--streams") args.streamsDir = value;
+        else if (key == "--runs") args.runs = std::atoi(value.c_str());
+        else if (key == "--job-pages") args.jobPages = std::atoi(value.c_str());
+        else return false;
+    }
+    return argc % 2 == 1 && !args.filter.empty() && !args.ppdDir.empty() && !args.pagesDir.empty() &&
+           !args.workDir.empty() && args.runs > 0 && args.jobPages > 1;
+}
+
+double Milliseconds(const timespec& a, const timespec& b) {
+    return (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6;
+}
+
+// Wall and processor time of a stretch of work, in milliseconds.
+struct Times {
+    double wall = 0;
+    double cpu = 0;
+};
+
+struct Stopwatch {
+    timespec wall0, cpu0;
+    Stopwatch() {
+        clock_gettime(CLOCK_MONOTONIC, &wall0);
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+    }
+    Times Elapsed() const {
+        timespec wall1, cpu1;
+        clock_gettime(CLOCK_MONOTONIC, &wall1);
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+        return Times{Milliseconds(wall0, wall1), Milliseconds(cpu0, cpu1)};
+    }
+};
+
+// ---- Raster files, through libcups's own reader and writer.
+
+struct RasterPage {
+    cups_page_header2_t header;
+    std::vector<unsigned char> pixels;
+};
+
+RasterPage ReadFirstPage(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) Die("cannot open " + path);
+    cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    RasterPage page{};
+    if (ras == nullptr || !cupsRasterReadHeader2(ras, &page.header)) Die("no raster page in " + path);
+    const unsigned bytes = page.header.cupsBytesPerLine * page.header.cupsHeight;
+    page.pixels.resize(bytes);
+    if (cupsRasterReadPixels(ras, page.pixels.data(), bytes) != bytes) Die("short raster page in " + path);
+    cupsRasterClose(ras);
+    close(fd);
+    return page;
+}
+
+// A job of `copies` times the page, written as CUPS's raster writer (and
+// ghostscript's cups device) writes it: uncompressed.
+void WriteJob(const std::string& path, RasterPage& page, int copies) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) Die("cannot write " + path);
+    cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
+    bool ok = ras != nullptr;
+    for (int i = 0; ok && i < copies; ++i) {
+        ok = cupsRasterWriteHeader2(ras, &page.header) &&
+             cupsRasterWritePixels(ras, page.pixels.data(), page.pixels.size()) == page.pixels.size();
+    }
+    if (ras) cupsRasterClose(ras);
+    if (close(fd) != 0 || !ok) Die("cannot write " + path);
+}
+
+// ---- The filter, started as CUPS starts it.
+//
+// A child's peak resident size counts what it shared with its parent when it
+// was forked, even after exec. The filter is therefore started by a launcher
+// forked before this program holds any page, and which stays that small.
+
+struct FilterRun {
+    Times time;
+    long maxRssKiB = 0;
+    int status = -1;
+};
+
+struct RunRequest {
+    char ppd[1024];
+    char raster[1024];
+    char output[1024];
+};
+
+struct Launcher {
+    pid_t pid = -1;
+    int requests = -1;  // write end
+    int replies = -1;   // read end
+};
+
+bool ReadAll(int fd, void* data, std::size_t size) {
+    auto* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// One run: argv of 6 entries and the raster file, the PPD named by the
+// environment, the printer stream into `output`, the log dropped.
+FilterRun SpawnFilter(const char* filter, const RunRequest& req) {
+    const std::string ppdVar = std::string("PPD=") + req.ppd;
+    timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(req.output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int null = open("/dev/null", O_RDWR);
+        if (out < 0 || null < 0) _exit(126);
+        dup2(null, 0);
+        dup2(out, 1);
+        dup2(null, 2);
+        char* const argv[] = {const_cast<char*>(filter), const_cast<char*>("1"), const_cast<char*>("bench"),
+                              const_cast<char*>("sample page"), const_cast<char*>("1"), const_cast<char*>(""),
+                              const_cast<char*>(req.raster), nullptr};
+        char* const envp[] = {const_cast<char*>(ppdVar.c_str()), nullptr};
+        execve(filter, argv, envp);
+        _exit(127);
+    }
+    FilterRun run;
+    if (pid < 0) return run;
+    int status = 0;
+    rusage usage{};
+    // The filter's own resource use, as getrusage(RUSAGE_CHILDREN) gives it
+    // for a process whose only child it was.
+    while (wait4(pid, &status, 0, &usage) < 0)
+        if (errno != EINTR) return run;
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    run.time.wall = Milliseconds(start, end);
+    run.time.cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    run.maxRssKiB = usage.ru_maxrss;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+Launcher StartLauncher(const std::string& filter) {
+    int requests[2], replies[2];
+    if (pipe(requests) != 0 || pipe(replies) != 0) Die("pipe failed");
+    const pid_t pid = fork();
+    if (pid < 0) Die("fork failed");
+    if (pid == 0) {
+        close(requests[1]);
+        close(replies[0]);
+        RunRequest req;
+        while (ReadAll(requests[0], &req, sizeof req)) {
+            const FilterRun run = SpawnFilter(filter.c_str(), req);
+            if (!WriteAll(replies[1], &run, sizeof run)) break;
+        }
+        _exit(0);
+    }
+    close(requests[0]);
+    close(replies[1]);
+    return Launcher{pid, requests[1], replies[0]};
+}
+
+void StopLauncher(Launcher& launcher) {
+    close(launcher.requests);
+    close(launcher.replies);
+    waitpid(launcher.pid, nullptr, 0);
+}
+
+FilterRun RunFilter(const Launcher& launcher, const std::string& ppd, const std::string& raster,
+                    const std::string& output) {
+    RunRequest req{};
+    if (ppd.size() >= sizeof req.ppd || raster.size() >= sizeof req.raster || output.size() >= sizeof req.output)
+        Die("path too long");
+    std::strcpy(req.ppd, ppd.c_str());
+    std::strcpy(req.raster, raster.c_str());
+    std::strcpy(req.output, output.c_str());
+    FilterRun run;
+    if (!WriteAll(launcher.requests, &req, sizeof req) || !ReadAll(launcher.replies, &run, sizeof run))
+        Die("the launcher is gone");
+    if (run.status != 0) Die("the filter failed (status " + std::to_string(run.status) + ") on " + raster);
+    return run;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) Die("cannot read " + path);
+    uint8_t buf[65536];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.insert(bytes.end(), buf, buf + n);
+    std::fclose(f);
+    return bytes;
+}
+
+// The stream is checked as the printer would check it; its first page's dots
+// are the image the floor encodes.
+DecodedPage CheckStream(const std::string& path, int pages, bool keepDots) {
+    const std::vector<uint8_t> stream = ReadFile(path);
+    DecodeOptions options;
+    options.keepBitmaps = keepDots;
+    DecodeResult result = DecodeStream(stream.data(), stream.size(), options);
+    const std::string summary = FormatSummary(result);
+    if (!result.ok() || static_cast<int>(result.pages.size()) != pages ||
+        (keepDots && !result.pages[0].complete))
+        Die(path + " is not a well-formed stream of " + std::to_string(pages) + " pages: " + summary);
+    return keepDots ? result.pages[0] : DecodedPage{};
+}
+
+// ---- The library floor.
+
+// libcups reading every page of the job, line by line as a CUPS raster
+// filter reads; the time per page. The job's file is read, like the filter
+// reads it, so that neither finds its pages in the processor's caches.
+Times FloorRead(const std::string& path, int pages, std::vector<unsigned char>& line) {
+    const Stopwatch watch;
+    const int fd = open(path.c_str(), O_RDONLY);
+    cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    cups_page_header2_t header;
+    for (int page = 0; page < pages; ++page) {
+        if (ras == nullptr || !cupsRasterReadHeader2(ras, &header)) Die("cannot read " + path);
+        line.resize(header.cupsBytesPerLine);
+        for (unsigned y = 0; y < header.cupsHeight; ++y)
+            if (cupsRasterReadPixels(ras, line.data(), header.cupsBytesPerLine) == 0) Die("short page " + path);
+    }
+    cupsRasterClose(ras);
+    close(fd);
+    const Times total = watch.Elapsed();
+    return Times{total.wall / pages, total.cpu / pages};
+}
+
+void CountBytes(unsigned char*, std::size_t len, void* total) { *static_cast<std::size_t*>(total) += len; }
+
+std::size_t Encode(unsigned char* bits, unsigned long width, unsigned long rows, int order, int options,
+                   unsigned long l0, int mx) {
+    std::size_t total = 0;
+    unsigned char* planes[1] = {bits};
+    jbg_enc_state s;
+    jbg_enc_init(&s, width, rows, 1, planes, CountBytes, &total);
+    jbg_enc_layers(&s, 0);
+    jbg_enc_lrange(&s, 0, -1);
+    jbg_enc_options(&s, order, options, l0, mx, 0);
+    jbg_enc_out(&s);
+    jbg_enc_free(&s);
+    return total;
+}
+
+// JBIG-KIT encoding the page's dots with the platform's parameters: Z in
+// 256-line bands (order 3, options 0x58), C the whole page (L0 768, MX 8,
+// order 0, options 0x08), M the whole page (L0 256, order 3, options 0x5C).
+Times FloorJbig(Platform platform, DecodedPage& page) {
+    const Stopwatch watch;
+    const std::size_t stride = page.stride;
+    if (platform == PLATFORM_Z) {
+        for (uint32_t top = 0; top < page.height; top += 256) {
+            const uint32_t rows = std::min<uint32_t>(256, page.height - top);
+            Encode(page.bits.data() + top * stride, page.width, rows, 3, 0x58, rows, 0);
+        }
+    } else if (platform == PLATFORM_C) {
+        Encode(page.bits.data(), page.width, page.height, 0, 0x08, 768, 8);
+    } else {
+        Encode(page.bits.data(), page.width, page.height, 3, 0x5C, 256, 0);
+    }
+    return watch.Elapsed();
+}
+
+// ---- Measurement and report.
+
+struct Row {
+    std::string kind;
+    double filterMs = 0;  // per page, once the job runs
+    double readMs = 1e300, jbigMs = 1e300;
+    double firstPageMs = 1e300;  // a one-page job, start-up included
+    double peakMiB = 0;          // of a one-page job
+    double Ratio() const { return filterMs / (readMs + jbigMs); }
+};
+
+// One page kind on one platform.
+struct Cell {
+    const PlatformCase* pc;
+    std::string kind, onePage, jobFile, ppd;
+    DecodedPage dots;
+    Row row;
+    double fastestJobMs = 1e300;
+};
+
+// The first runs keep the streams, which are checked, and warm the caches.
+Cell PrepareCell(const Args& args, const Launcher& launcher, const PlatformCase& pc, const std::string& kind,
+                 const std::string& onePage, const std::string& jobFile) {
+    Cell cell{&pc, kind, onePage, jobFile, args.ppdDir + "/" + pc.ppd, {}, {}, 1e300};
+    cell.row.kind = kind;
+    const std::string streams = args.streamsDir.empty() ? args.workDir : args.streamsDir;
+    const std::string oneOut = streams + "/" + pc.name + "-" + kind + ".prn";
+    const std::string jobOut = streams + "/" + pc.name + "-" + kind + "-x" + std::to_string(args.jobPages) + ".prn";
+    RunFilter(launcher, cell.ppd, onePage, oneOut);
+    RunFilter(launcher, cell.ppd, jobFile, jobOut);
+    cell.dots = CheckStream(oneOut, 1, true);
+    CheckStream(jobOut, args.jobPages, false);
+    return cell;
+}
+
+// Other work on the machine only ever slows a run down, at times by half: the
+// fastest of several runs is the nearest to the cost of the work itself, for
+// the filter and for the floor alike. The runs of all pages and platforms take
+// turns, so that a busy spell does not fall on one of them alone.
+void Sample(const Args& args, const Launcher& launcher, Cell& cell, int run) {
+    Row& row = cell.row;
+    std::vector<unsigned char> line;
+    const Times read = FloorRead(cell.jobFile, args.jobPages, line);
+    Times jbig;
+    for (int k = 0; k < args.jobPages; ++k) {
+        const Times page = FloorJbig(cell.pc->platform, cell.dots);
+        jbig.wall += page.wall / args.jobPages;
+        jbig.cpu += page.cpu / args.jobPages;
+    }
+    row.readMs = std::min(row.readMs, read.wall);
+    row.jbigMs = std::min(row.jbigMs, jbig.wall);
+    if (args.verbose)
+        std::fprintf(stderr, "%s %-5s run %d: floor %.1f + %.1f ms (cpu %.1f + %.1f)\n", cell.pc->name,
+                     cell.kind.c_str(), run, read.wall, jbig.wall, read.cpu, jbig.cpu);
+    const FilterRun one = RunFilter(launcher, cell.ppd, cell.onePage, "/dev/null");
+    const FilterRun job = RunFilter(launcher, cell.ppd, cell.jobFile, "/dev/null");
+    row.firstPageMs = std::min(row.firstPageMs, one.time.wall);
+    cell.fastestJobMs = std::min(cell.fastestJobMs, job.time.wall);
+    row.peakMiB = std::max(row.peakMiB, one.maxRssKiB / 1024.0);
+    // Start-up and the job's opening and close are in both jobs: what is left
+    // is what every further page costs.
+    row.filterMs = (cell.fastestJobMs - row.firstPageMs) / (args.jobPages - 1);
+    if (args.verbose)
+        std::fprintf(stderr, "%s %-5s run %d: 1-page job %.1f ms (cpu %.1f), %d-page job %.1f ms (cpu %.1f)\n",
+                     cell.pc->name, cell.kind.c_str(), run, one.time.wall, one.time.cpu, args.jobPages,
+                     job.time.wall, job.time.cpu);
+}
+
+void PrintTable(const PlatformCase& pc, const std::vector<Cell>& cells, const Args& args) {
+    std::printf("\nPlatform %s (%s), A4 600 dpi, raster 4960 x 7016, fastest of %d runs\n\n", pc.name, pc.ppd,
+                args.runs);
+    std::printf("| page  | filter ms/page | floor ms/page (read + JBIG) | ratio | 1-page job ms | peak RSS MiB |\n");
+    std::printf("|-------|---------------:|----------------------------:|------:|--------------:|-------------:|\n");
+    for (const Cell& cell : cells) {
+        if (cell.pc != &pc) continue;
+        const Row& r = cell.row;
+        std::printf("| %-5s | %14.1f | %10.1f (%5.1f + %5.1f) | %5.2f | %13.1f | %12.1f |\n", r.kind.c_str(),
+                    r.filterMs, r.readMs + r.jbigMs, r.readMs, r.jbigMs, r.Ratio(), r.firstPageMs, r.peakMiB);
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args args;
+    if (!ParseArgs(argc, argv, args)) {
+        std::fputs("usage: norvex_filter_bench --filter BIN --ppd-dir DIR --pages DIR --work DIR "
+                   "[--runs N] [--job-pages K] [--streams DIR] [--verbose]\n",
+                   stderr);
+        return 2;
+    }
+    Launcher launcher = StartLauncher(args.filter);
+    std::printf("Whole filter per page: (time of a %d-page job - time of a 1-page job) / %d.\n"
+                "Floor: libcups reading the page line by line + JBIG-KIT encoding its dots.\n",
+                args.jobPages, args.jobPages - 1);
+
+    std::vector<std::string> files;
+    std::vector<Cell> cells;
+    for (const char* kind : kPageKinds) {
+        const bool blank = std::strcmp(kind, "blank") == 0;
+        RasterPage page = ReadFirstPage(args.pagesDir + "/" + (blank ? "text" : kind) + ".ras");
+        if (blank) std::fill(page.pixels.begin(), page.pixels.end(), 0xFF);
+        const std::string onePage = args.workDir + "/job-" + kind + "-x1.ras";
+        const std::string jobFile = args.workDir + "/job-" + kind + "-x" + std::to_string(args.jobPages) + ".ras";
+        WriteJob(onePage, page, 1);
+        WriteJob(jobFile, page, args.jobPages);
+        files.push_back(onePage);
+        files.push_back(jobFile);
+        for (const PlatformCase& pc : kPlatforms)
+            cells.push_back(PrepareCell(args, launcher, pc, kind, onePage, jobFile));
+    }
+    for (int r = 1; r <= args.runs; ++r)
+        for (Cell& cell : cells) Sample(args, launcher, cell, r);
+    StopLauncher(launcher);
+    for (const std::string& file : files) unlink(file.c_str());
+    for (const PlatformCase& pc : kPlatforms) PrintTable(pc, cells, args);
+    return 0;
+}

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Whole-filter benchmark: renders the sample document's pages to CUPS raster as
+# CUPS does (ghostscript's cups device, A4, 600 dpi, 8-bit grey), then times the
+# built filter on each page with the PPD of one model per platform against the
+# library floor, and prints a table per platform.
+# Usage: bench/run.sh [runs [build-dir [options of norvex_filter_bench...]]]
+#   Defaults: 9 runs, build. Options: --job-pages K, --streams DIR (keeps the
+#   printer streams, to compare builds with cmp; on Z the PJL JOBTIME line
+#   carries the minute of the run), --verbose (every run).
+#   FILTER=BIN times another build of the filter than build-dir's.
+set -eu
+cd "$(dirname "$0")/.."
+runs=${1:-9}
+build=${2:-build}
+[ $# -gt 2 ] && shift 2 || set --
+[ -f "$build/CMakeCache.txt" ] || scripts/setup.sh "$build" >/dev/null
+cmake --build "$build" -j2 --target rastertoNorvex norvex_filter_bench >/dev/null
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/norvex-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT INT TERM
+# Page 1 of the sample is text and lines, page 2 grey levels and a photo, page 3 mixed.
+for page in 1:text 2:photo 3:mixed; do
+  gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=cups -r600 -g4960x7016 -dFIXEDMEDIA \
+    -dcupsColorSpace=18 -dcupsBitsPerColor=8 -dFirstPage="${page%%:*}" -dLastPage="${page%%:*}" \
+    -sOutputFile="$work/${page#*:}.ras" samples/norvex-sample.ps >/dev/null 2>&1
+done
+"$build/bench/norvex_filter_bench" --filter "${FILTER:-$build/gdi_filter/rastertoNorvex}" \
+  --ppd-dir "$build/ppd" --pages "$work" --work "$work" --runs "$runs" "$@"
