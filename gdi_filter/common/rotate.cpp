@@ -2,6 +2,7 @@
 // printed upside down.
 #include "common/rotate.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -99,26 +100,25 @@ int Rotate90(unsigned char* imgBuf, uint32_t widthBytes, uint32_t heightPixels) 
     return 1;
 }
 
+// The half turn reverses the byte sequence, which needs no second page: it is
+// done in place, eight bytes from each end at a time, so a turned page costs
+// no memory beyond the page itself.
 int Rotate180(char* imgBuf, uint32_t widthBytes, uint32_t heightPixels) {
     if (imgBuf == nullptr || widthBytes == 0 || heightPixels == 0) return 0;
-    WorkBuffer work = AllocateWork(widthBytes, heightPixels);
-    if (!work) {
-        SetLastError("Rotate180() :: malloc memory Fail. \n");
-        return 0;
+    unsigned char* lo = reinterpret_cast<unsigned char*>(imgBuf);
+    unsigned char* hi = lo + static_cast<std::size_t>(widthBytes) * heightPixels;
+    // A word read forwards and byte-swapped is the same word reversed.
+    while (hi - lo >= 16) {
+        uint64_t front, back;
+        std::memcpy(&front, lo, 8);
+        std::memcpy(&back, hi - 8, 8);
+        front = __builtin_bswap64(front);
+        back = __builtin_bswap64(back);
+        std::memcpy(lo, &back, 8);
+        std::memcpy(hi - 8, &front, 8);
+        lo += 8;
+        hi -= 8;
     }
-    const std::size_t size = static_cast<std::size_t>(widthBytes) * heightPixels;
-    const unsigned char* src = reinterpret_cast<const unsigned char*>(imgBuf);
-    unsigned char* dst = work.get() + size;
-    std::size_t k = 0;
-    // Eight bytes at a time: a word read forwards, byte-swapped, lands reversed.
-    for (; k + 8 <= size; k += 8) {
-        uint64_t word;
-        std::memcpy(&word, src + k, 8);
-        word = __builtin_bswap64(word);
-        dst -= 8;
-        std::memcpy(dst, &word, 8);
-    }
-    for (; k < size; ++k) *--dst = src[k];
-    std::memcpy(imgBuf, work.get(), size);
+    std::reverse(lo, hi);
     return 1;
 }
