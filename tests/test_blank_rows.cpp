@@ -15,7 +15,7 @@ namespace {
 
 // Ink from row `top` down: a ramp across, bars and a black block.
 RasterPage InkFrom(unsigned top) {
-    RasterPage page = A4Page();
+    RasterPage page = RasterPage{};
     page.pixel = [top](unsigned x, unsigned y) -> uint8_t {
         if (y < top) return 0xFF;
         if (x < 400 && y < top + 300) return 0;
@@ -52,7 +52,7 @@ TEST_F(BlankRows, BlankPagePrintsNoDotOnEveryPlatform) {
     for (const Case& c : {Case{"PLATFORM_C", "", 4800, 6780, 1}, Case{"PLATFORM_Z", "", 4736, 6780, 1},
                           Case{"PLATFORM_M", "", 4736, 6784, 1}, Case{"PLATFORM_M", "DPI1200", 4736, 6784, 2}}) {
         SCOPED_TRACE(std::string(c.platform) + " " + c.options);
-        const PrintedJob job = Print({A4Page()}, c.platform, c.options);
+        const PrintedJob job = Print({RasterPage{}}, c.platform, c.options);
         ASSERT_TRUE(job.checked) << job.checkOutput;
         ASSERT_EQ(job.decoded.pages.size(), 1u);
         const DecodedPage& page = job.decoded.pages[0];
@@ -67,7 +67,7 @@ TEST_F(BlankRows, BlankPagePrintsNoDotOnEveryPlatform) {
 TEST_F(BlankRows, BlankPageInNegativePrintIsAllToner) {
     for (const char* options : {"NegativePrint", "NegativePrint DPI1200"}) {
         SCOPED_TRACE(options);
-        const PrintedJob job = Print({A4Page()}, "PLATFORM_M", options);
+        const PrintedJob job = Print({RasterPage{}}, "PLATFORM_M", options);
         ASSERT_TRUE(job.checked) << job.checkOutput;
         ASSERT_EQ(job.decoded.pages.size(), 1u);
         const int dpi1200 = std::string(options).find("DPI1200") != std::string::npos ? 1 : 0;
@@ -104,7 +104,7 @@ TEST_F(BlankRows, RasterEndingAfterItsInkLeavesTheRestWhite) {
 }
 
 TEST_F(BlankRows, BlankPagesFollowTheTurnsInSize) {
-    RasterPage back = A4Page();
+    RasterPage back = RasterPage{};
     back.duplex = true;
     const PrintedJob duplex = Print({back, back}, "PLATFORM_C");
     ASSERT_TRUE(duplex.checked) << duplex.checkOutput;
