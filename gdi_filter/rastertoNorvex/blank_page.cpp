@@ -19,6 +19,21 @@ void Report(const char* text) {
 
 }  // namespace
 
+GDI_SEND_PAGE_PARAM MakeSendPageParam(uint32_t W, uint32_t H, bool twoBit, int platform,
+                                      unsigned resolutionX, uint8_t* image) {
+    GDI_SEND_PAGE_PARAM send{};
+    send.compression = 0x20;
+    send.whlImgW = static_cast<uint16_t>(twoBit ? 2 * W : W);
+    send.whlImgH = static_cast<uint16_t>(H);
+    if (platform == PLATFORM_C) {
+        send.rasImgW = static_cast<uint16_t>(W);
+        send.rasImgH = resolutionX == 600 ? 768 : 384;  // JBIG stripe height
+        send.cmpImgBytes = 853;
+    }
+    send.sendImgBuf = image;
+    return send;
+}
+
 void InsertBlankPage(cups_page_header2_t header, GDI_START_PAGE_PARAM* pStartPageParam, int platform) {
     // The record already holds the printable area as the real pages were sent:
     // for long-edge feed its width and height were exchanged to match the
@@ -37,16 +52,8 @@ void InsertBlankPage(cups_page_header2_t header, GDI_START_PAGE_PARAM* pStartPag
         // left inside a page.
         Report("InsertBlankPage() :: malloc blank image Fail ! \n");
     } else {
-        GDI_SEND_PAGE_PARAM send{};
-        send.compression = 32;
-        send.whlImgW = static_cast<uint16_t>(is2bit == 1 ? 2 * W : W);
-        send.whlImgH = static_cast<uint16_t>(H);
-        if (platform == PLATFORM_C) {
-            send.rasImgW = static_cast<uint16_t>(W);
-            send.rasImgH = header.HWResolution[0] == 600 ? 768 : 384;
-            send.cmpImgBytes = 853;
-        }
-        send.sendImgBuf = image.get();
+        GDI_SEND_PAGE_PARAM send =
+            MakeSendPageParam(W, H, is2bit == 1, platform, header.HWResolution[0], image.get());
         if (!Prnt_SendPage(&send, platform)) Report("InsertBlankPage() :: Send page Fail!\n");
     }
 

@@ -20,6 +20,7 @@
 #include "prnt/halftone.h"
 #include "prnt/image.h"
 #include "prnt/page.h"
+#include "rastertoNorvex/blank_page.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 #include "rastertoNorvex/paper_override.h"
@@ -292,16 +293,8 @@ PageOutcome ConvertAndSendPage(JobState& job) {
         HalftoneDither(grey, fwImgWPixel, fwImgHPixel, pMonoImgBuf.get(), iRealImgWByte,
                        job.Value(NEGATIVEPRINT), job.Value(DPI1200), platform);
 
-    GDI_SEND_PAGE_PARAM send{};
-    send.compression = 0x20;
-    send.whlImgW = static_cast<uint16_t>(job.b2Bit == 1 ? fwImgWPixel * 2 : fwImgWPixel);
-    send.whlImgH = static_cast<uint16_t>(fwImgHPixel);
-    if (platform == PLATFORM_C) {
-        send.rasImgW = static_cast<uint16_t>(fwImgWPixel);
-        send.rasImgH = header.HWResolution[0] == 600 ? 768 : 384;
-        send.cmpImgBytes = 853;
-    }
-    send.sendImgBuf = pMonoImgBuf.get();
+    GDI_SEND_PAGE_PARAM send = MakeSendPageParam(fwImgWPixel, fwImgHPixel, job.b2Bit == 1, platform,
+                                                 header.HWResolution[0], pMonoImgBuf.get());
     g_ismiddlepage = 1;
     if (!Prnt_SendPage(&send, platform)) ReportFailure(job, "main() :: Send page Fail!\n");
     std::fflush(stdout);
