@@ -17,7 +17,7 @@ void BooleanOption(std::ostringstream& s, const std::string& name, const std::st
 
 }  // namespace
 
-std::string WritePPD(const std::string& path, const PPDFixture& f) {
+std::string PPDText(const PPDFixture& f) {
     std::ostringstream s;
     s << "*PPD-Adobe: \"4.3\"\n"
          "*FormatVersion: \"4.3\"\n"
@@ -40,6 +40,10 @@ std::string WritePPD(const std::string& path, const PPDFixture& f) {
         for (int level = 0; level <= 4; ++level) s << "*Density " << level << "/Level " << level << ": \"\"\n";
         s << "*CloseUI: *Density\n";
     }
-    std::ofstream(path) << s.str();
+    return s.str();
+}
+
+std::string WritePPD(const std::string& path, const PPDFixture& fixture) {
+    std::ofstream(path) << PPDText(fixture);
     return path;
 }

@@ -20,5 +20,8 @@ struct PPDFixture {
     std::string hwMargins = "0 0 0 0";            // custom page margins, points
 };
 
+// The PPD file's text.
+std::string PPDText(const PPDFixture& fixture);
+
 // Writes the PPD to `path`; returns the path.
 std::string WritePPD(const std::string& path, const PPDFixture& fixture);

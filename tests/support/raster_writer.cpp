@@ -13,10 +13,10 @@ std::vector<uint8_t> PageLine(const RasterPage& page, unsigned y) {
     return line;
 }
 
-bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages) {
+bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, cups_mode_t mode) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return false;
-    cups_raster_t* ras = cupsRasterOpen(fd, CUPS_RASTER_WRITE);
+    cups_raster_t* ras = cupsRasterOpen(fd, mode);
     bool ok = ras != nullptr;
     for (const RasterPage& page : pages) {
         if (!ok) break;

@@ -1,0 +1,48 @@
+// Fuzz target: arbitrary PPD text through the filter's PPD queries (model
+// name, "PlatForm", "SupportManualDuplex", "MDuplex", custom margins) and the
+// platform choice, by printing a fixed two-page job with it.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "checked_job.h"
+#include "rastertoNorvex/cups_binding.h"
+#include "support/raster_writer.h"
+
+namespace {
+
+int gRaster = -1;
+
+// Two small pages of a custom size (no paper table has it, so the PPD's
+// custom margins decide the image), two-sided: manual duplex where the PPD
+// offers it.
+int MakeRaster() {
+    RasterPage page;
+    page.pageW = page.pageH = 144;
+    page.width = page.height = page.bytesPerLine = 1200;
+    page.duplex = true;
+    page.pixel = [](unsigned x, unsigned y) -> uint8_t { return (x + y) % 300 < 40 ? 0 : 255; };
+    const int fd = MemoryFile("raster", nullptr, 0);
+    if (!WriteRaster(MemoryFilePath(fd), {page, page}, CUPS_RASTER_WRITE_COMPRESSED)) std::abort();
+    return fd;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    InitCUPSDLL();
+    InitCUPSIMAGEDLL();
+    gRaster = MakeRaster();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const int ppd = MemoryFile("ppd", nullptr, 0);
+    RefillMemoryFile(ppd, data, size);
+    CheckedJob job;
+    job.ppdPath = MemoryFilePath(ppd);
+    job.options = "Duplex=DuplexNoTumble";
+    job.rasterFd = gRaster;
+    RunCheckedJob(job);
+    return 0;
+}
