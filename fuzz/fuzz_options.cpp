@@ -20,12 +20,12 @@ namespace {
 const char* const kFlagDefaults[] = {"False", "True", "", "TRUE"};
 const char* const kDensityDefaults[] = {"0", "1", "2", "3", "4", "", "-3", "4294967298"};
 
-// One PPD per combination of defaults, opened on first use and kept: they stay
-// reachable, so the leak checker does not count them.
+// One PPD per combination of defaults, opened on first use and kept for the
+// process (never destroyed, so the leak checker sees them reachable at exit).
 ppd_file_t* PPDWithDefaults(uint8_t flags, uint8_t density) {
-    static std::map<unsigned, ppd_file_t*> opened;
+    static auto* const opened = new std::map<unsigned, ppd_file_t*>;
     const unsigned key = flags * 8u + density % 8u;
-    if (auto it = opened.find(key); it != opened.end()) return it->second;
+    if (auto it = opened->find(key); it != opened->end()) return it->second;
     PPDFixture f;
     f.feedLongEdge = kFlagDefaults[flags & 3];
     f.tonerMode = kFlagDefaults[(flags >> 2) & 3];
@@ -40,7 +40,7 @@ ppd_file_t* PPDWithDefaults(uint8_t flags, uint8_t density) {
     ppd_file_t* ppd = ppdOpenFile(("/proc/self/fd/" + std::to_string(fd)).c_str());
     close(fd);
     if (ppd == nullptr) __builtin_trap();  // the fixture is a valid PPD
-    return opened[key] = ppd;
+    return (*opened)[key] = ppd;
 }
 
 uint32_t Word(const uint8_t* p) {

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds and runs every test: once as shipped, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, and (with clang) the fuzz targets over their
+# seeds and for NORVEX_FUZZ_SECONDS each (default 30).
 set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -11,4 +12,10 @@ ctest --test-dir build -j"$jobs" --output-on-failure </dev/null
 scripts/setup.sh build-asan -DNORVEX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure </dev/null
-echo "All tests passed (plain and sanitized builds)."
+
+if command -v clang++ >/dev/null 2>&1; then
+  CC=clang CXX=clang++ scripts/setup.sh build-fuzz -DNORVEX_FUZZ=ON -DNORVEX_BUILD_TESTS=OFF \
+    -DNORVEX_BUILD_BENCH=OFF -DNORVEX_FUZZ_SECONDS="${NORVEX_FUZZ_SECONDS:-30}"
+  ctest --test-dir build-fuzz -L fuzz -j"$jobs" --output-on-failure </dev/null
+fi
+echo "All tests passed (plain, sanitized and fuzz builds)."

@@ -6,7 +6,6 @@
 #include "common/output.h"
 #include "common/platform.h"
 #include "prnt/document.h"
-#include "prnt/model_name.h"
 #include "support/device_capture.h"
 #include "support/job_environment.h"
 #include "support/stream_builder.h"
@@ -33,10 +32,10 @@ GDI_START_DOC_PARAM StartParam(int32_t jobID, uint8_t densityLevel) {
 // Sends a PLATFORM_Z document start for `model` with host name "printhost".
 ByteVec StartZ(const char* model) {
     JobEnvironment env;
-    env.SetModel(model);
     env.SetHostName("printhost");
     DeviceCapture device;
     GDI_START_DOC_PARAM param = StartParam(513, 3);
+    param.modelName = model;
     EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
     return device.bytes();
 }
@@ -89,12 +88,12 @@ TEST(DocumentStart, PlatformZOpeningWithoutTonerRecord) {
     JobEnvironment env;
     env.SetTimeZone("EST5");  // 19:05 UTC is 14:05 here
     env.SetClock(UtcTime(2026, 12, 3, 19, 5));
-    env.SetModel("Norvex Dolvek Series");
     env.SetHostName("printhost");
     DeviceCapture device;
     SpoolFile spool;
     gCollateFile = spool.fd;
     GDI_START_DOC_PARAM param = StartParam(513, 3);
+    param.modelName = "Norvex Dolvek Series";
     param.FineMode = 1;
     ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
     const ByteVec fineMode = {0x0B, 0x05, 0x1F, 0x01, 0xD0};
@@ -123,12 +122,12 @@ TEST(DocumentStart, PlatformZLengthFollowsTheModel) {
     EXPECT_EQ(Tail(kavrin, 38), Cat({kZeros, kKavrinRecord}));
     EXPECT_EQ(std::string(kavrin.begin() + 15, kavrin.begin() + 41), "@PJL LANGUAGEVERSION=1.0\r\n");
 
-    // The Kavrin name with no end: the rest of the buffer is trailing text.
+    // The Kavrin name with trailing text is another model.
     JobEnvironment env;
     DeviceCapture device;
-    std::memset(gPPDFile, 'N', sizeof gPPDFile);
-    std::memcpy(gPPDFile, "Norvex Kavrin Series", 20);
+    const std::string longer = "Norvex Kavrin Series" + std::string(1004, 'N');
     GDI_START_DOC_PARAM param{};
+    param.modelName = longer.c_str();
     EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
     EXPECT_EQ(device.bytes().size(), 113 + std::strlen("host"));
 }

@@ -1,27 +1,5 @@
-// Paper table and platform for a model, and the row of a page size.
+// The row of a page size in a paper table.
 #include "common/paper_lookup.h"
-
-#include <cstring>
-
-#include "prnt/model_list.h"
-
-namespace {
-
-// The model name buffer of the job driver; never read past it.
-constexpr std::size_t kModelNameBuffer = 1024;
-
-}  // namespace
-
-const PAPER_SIZE_INFO* GetPaperSizeArray(const char* pPPDFile, int* pPlatform) {
-    for (const NorvexModel& model : gNorvexModels) {
-        if (std::strncmp(model.name, pPPDFile, kModelNameBuffer) == 0) {
-            *pPlatform = model.platform;
-            return model.paperTable;
-        }
-    }
-    *pPlatform = 0;
-    return nullptr;
-}
 
 int GetPaperArrayIndex(const unsigned int* cupsPaperSize, const PAPER_SIZE_INFO* paperTypeArray,
                        int* pFeed) {

@@ -11,7 +11,6 @@
 #include "common/platform.h"
 #include "prnt/duplex.h"
 #include "prnt/fixed_commands.h"
-#include "prnt/model_name.h"
 #include "prnt/packet.h"
 #include "prnt/pjl.h"
 
@@ -20,11 +19,11 @@ namespace {
 constexpr char kKavrinModel[] = "Norvex Kavrin Series";
 constexpr char kQuessanModel[] = "Norvex Quessan Series";
 
-// Whole-string, case-sensitive; never reads past the model-name buffer.
+// Whole-string, case-sensitive; reads no further than the model's own length.
 template <std::size_t N>
-bool ModelIs(const char (&model)[N]) {
-    static_assert(N <= sizeof gPPDFile, "model name longer than the buffer");
-    return std::memcmp(gPPDFile, model, N) == 0;
+bool ModelIs(const GDI_START_DOC_PARAM* pStartDocParam, const char (&model)[N]) {
+    const char* name = pStartDocParam->modelName;
+    return name != nullptr && std::strncmp(name, model, N) == 0;
 }
 
 // One send of a sender: a failed result puts the step's message in front of
@@ -127,7 +126,7 @@ int StartDoc_M() {
 
 int StartDoc_Z(const GDI_START_DOC_PARAM* pStartDocParam) {
     if (!Sent(SendFixed(PJLheader, 0), "Prnt_StartDoc() :: send PJLheader Fail 0 ==  \n")) return 0;
-    if (ModelIs(kKavrinModel) &&
+    if (ModelIs(pStartDocParam, kKavrinModel) &&
         !Sent(SendFixed(pjlVersion, 0), "Prnt_StartDoc() :: send pjlVersion Fail 0 ==  \n"))
         return 0;
 
@@ -168,13 +167,13 @@ int StartDoc_Z(const GDI_START_DOC_PARAM* pStartDocParam) {
         return 0;
 
     Insert00();
-    if (ModelIs(kKavrinModel)) {
+    if (ModelIs(pStartDocParam, kKavrinModel)) {
         GDI_TONER_PARAM_DOLVEK toner;
         GetTonerParamCmdForKavrin(pStartDocParam, &toner);
         if (!Sent(SendRecord(toner, 0),
                   "Prnt_StartDoc() :: send cmdTonerParamKavrin Fail 0 ==  \n"))
             return 0;
-    } else if (ModelIs(kQuessanModel)) {
+    } else if (ModelIs(pStartDocParam, kQuessanModel)) {
         GDI_TONER_PARAM_SERITH toner;
         GetTonerParamCmdForSerith(pStartDocParam, &toner);
         if (!Sent(SendRecord(toner, 0),

@@ -19,6 +19,9 @@ struct _GDI_START_DOC_PARAM {
     int32_t overlapEnable;
     int32_t tonerSaveEnable;
     uint8_t densityLevel;
+    // The PPD's model name (terminated); two models get their own toner
+    // parameters. nullptr: no model-specific command.
+    const char* modelName;
 };
 typedef _GDI_START_DOC_PARAM GDI_START_DOC_PARAM, *PGDI_START_DOC_PARAM;
 

@@ -3,6 +3,8 @@
 // Lurran/Tessik table. Names are matched exactly, case included.
 #include "prnt/model_list.h"
 
+#include <cstring>
+
 #include "common/platform.h"
 
 const NorvexModel gNorvexModels[kModelCount] = {
@@ -61,3 +63,21 @@ const NorvexModel gNorvexModels[kModelCount] = {
     {"Norvex Varda M640 Series", PLATFORM_M, gPaperSizeArray_Lurran_Tessik},
     {"Norvex Varda M660 Series", PLATFORM_M, gPaperSizeArray_Lurran_Tessik},
 };
+
+namespace {
+
+// The model name buffer of the job driver; never read past it.
+constexpr std::size_t kModelNameBuffer = 1024;
+
+}  // namespace
+
+const PAPER_SIZE_INFO* GetPaperSizeArray(const char* pPPDFile, int* pPlatform) {
+    for (const NorvexModel& model : gNorvexModels) {
+        if (std::strncmp(model.name, pPPDFile, kModelNameBuffer) == 0) {
+            *pPlatform = model.platform;
+            return model.paperTable;
+        }
+    }
+    *pPlatform = 0;
+    return nullptr;
+}

@@ -12,3 +12,7 @@ struct NorvexModel {
 
 constexpr int kModelCount = 50;
 extern const NorvexModel gNorvexModels[kModelCount];
+
+// Table of the model named exactly `pPPDFile`; stores its platform (0 when the
+// model is not in the list, which returns nullptr).
+const PAPER_SIZE_INFO* GetPaperSizeArray(const char* pPPDFile, int* pPlatform);

@@ -25,6 +25,7 @@ void FillStartDoc(JobState& job) {
     d.jobID = JobNumber(job.argv[1]);
     // A title of 32 bytes or more is cut without a terminating zero.
     std::memcpy(d.jobName, job.argv[3], strnlen(job.argv[3], sizeof d.jobName));
+    d.modelName = gPPDFile;
     const bool manualOnZ =
         job.platform == PLATFORM_Z && job.iSupportManDuplex == 1 && job.Value(MANUALDUPLEX) == 1;
     const bool twoSided = job.Value(AUTODUPLEX) != 0 || job.Value(MANUALDUPLEX) == 1;

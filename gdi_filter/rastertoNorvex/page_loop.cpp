@@ -5,8 +5,8 @@
 #include <strings.h>
 
 #include "common/output.h"
-#include "common/paper_lookup.h"
 #include "common/platform.h"
+#include "prnt/model_list.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 #include "rastertoNorvex/spool.h"

@@ -1,10 +1,9 @@
-// Test environment of a document start: fixed clock, host name, zone and model.
+// Test environment of a document start: fixed clock, host name and zone.
 #include "support/job_environment.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "prnt/model_name.h"
 #include "prnt/pjl.h"
 
 namespace {
@@ -32,7 +31,6 @@ JobEnvironment::JobEnvironment() {
     SetTimeZone("UTC0");
     SetClock(0);
     SetHostName("host");
-    SetModel("");
     SetJobClock(FixedClock);
     SetHostNameSource(FixedHostName);
 }
@@ -40,7 +38,6 @@ JobEnvironment::JobEnvironment() {
 JobEnvironment::~JobEnvironment() {
     SetJobClock(nullptr);
     SetHostNameSource(nullptr);
-    SetModel("");
     if (hadTz_)
         setenv("TZ", savedTz_.c_str(), 1);
     else
@@ -61,11 +58,6 @@ void JobEnvironment::SetHostName(const std::string& name) {
 }
 
 void JobEnvironment::FailHostName() { gHostNameFails = true; }
-
-void JobEnvironment::SetModel(const char* modelName) {
-    std::memset(gPPDFile, 0, sizeof gPPDFile);
-    std::strncpy(gPPDFile, modelName, sizeof gPPDFile - 1);
-}
 
 std::time_t UtcTime(int year, int month, int day, int hour, int minute) {
     std::tm t{};

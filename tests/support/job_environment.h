@@ -1,5 +1,5 @@
 // Test environment of a document start: fixes the time zone, the clock, the
-// host name and the PPD model name the command layer reads, and restores them.
+// host name the command layer reads, and restores them.
 #pragma once
 
 #include <ctime>
@@ -7,7 +7,7 @@
 
 class JobEnvironment {
 public:
-    // Starts in UTC at the epoch, host name "host", empty model name.
+    // Starts in UTC at the epoch, host name "host".
     JobEnvironment();
     ~JobEnvironment();
     JobEnvironment(const JobEnvironment&) = delete;
@@ -20,7 +20,6 @@ public:
     void SetHostName(const std::string& name);
     // The host name cannot be had: the call fails and writes nothing.
     void FailHostName();
-    void SetModel(const char* modelName);
 
 private:
     std::string savedTz_;
