@@ -69,13 +69,20 @@ TEST(Routing, AnyFailedDestinationFailsTheSendAndThePrinterStreamStaysFailed) {
     EXPECT_EQ(SendDataToFile("y", 1, 0), 0);
     EXPECT_TRUE(device.bytes().empty());
 
+    // A failing spool is given up; the printer's copy stays whole.
     DeviceCapture fine;
+    SpoolFile even;
     gManualDuplexOddFile = -1;  // a spool write that fails (bad descriptor)
+    gManualDuplexEvenFile = even.fd;
     g_page = 1;
-    EXPECT_EQ(SendDataToFile("z", 1, 1), 0);
+    EXPECT_EQ(SendDataToFile("z", 1, 1), 1);
     EXPECT_EQ(Text(fine.bytes()), "z");
     EXPECT_EQ(gPrinterStreamError, 0);
     EXPECT_NE(gSpoolError, 0);
+    gSendDataToDevice = 0;
+    g_page = 2;
+    EXPECT_EQ(SendDataToFile("w", 1, 1), 0);  // nothing spooled after it
+    EXPECT_TRUE(even.bytes().empty());
 }
 
 TEST(Routing, ZeroSeparatorFailurePutsItsTextFirst) {

@@ -88,13 +88,17 @@ int SendDataToFile(const void* pData, int count, int bCache) {
         }
         failed = failed || !written;
     }
-    if (bCache == 1 && n > 0) {
+    // A spool file that fails is given up: what it holds can no longer be sent
+    // again, which the driver reports at the end of the job. The printer's
+    // copy of the block is whole, so the send fails only where the spool was
+    // the block's one destination (the backs of manual duplex).
+    if (bCache == 1 && n > 0 && gSpoolError == 0) {
         const bool odd = g_page % 2 == 1;
         for (const int fd : {gCollateFile, odd ? gManualDuplexOddFile : gManualDuplexEvenFile}) {
             if (fd == 0) continue;
             if (WriteSpool(fd, pData, n))
                 written = true;
-            else
+            else if (gSendDataToDevice != 1)
                 failed = true;
         }
         // The driver never spools past the table; never count outside it either.

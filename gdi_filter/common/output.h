@@ -39,9 +39,10 @@ extern int gSpoolError;
 void ResetRouting();
 
 // Writes `count` bytes to every destination that the routing state selects.
-// Returns 1 when every destination took the whole block, else 0 (also when
-// the block went nowhere). A failed or short write is recorded in
-// gPrinterStreamError or gSpoolError.
+// Returns 1 when the block was taken whole: by the printer stream when device
+// output is on, else by the spool files; 0 otherwise (also when it went
+// nowhere). A failed or short write is recorded in gPrinterStreamError or
+// gSpoolError; after a spool error nothing more is spooled.
 int SendDataToFile(const void* pData, int count, int bCache);
 
 // The zero separator 00 00 between short commands (cached).

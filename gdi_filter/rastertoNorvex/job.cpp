@@ -12,12 +12,14 @@ char gPPDFile[kModelNameSize];
 namespace {
 
 // A printer connection that goes away (a USB printer switched off, a backend
-// that gives up) must end the job with its error, not kill the filter.
-void IgnoreBrokenPipe() {
+// that gives up) or a spool file at its size limit must end the job with its
+// error, not kill the filter.
+void IgnoreOutputSignals() {
     struct sigaction action {};
     action.sa_handler = SIG_IGN;
     sigemptyset(&action.sa_mask);
     sigaction(SIGPIPE, &action, nullptr);
+    sigaction(SIGXFSZ, &action, nullptr);
 }
 
 }  // namespace
@@ -26,7 +28,7 @@ int RunJob(const JobRequest& request) {
     ResetRouting();
     gPPDFile[0] = '\0';
     SetDeviceWriter(request.output);
-    IgnoreBrokenPipe();
+    IgnoreOutputSignals();
 
     JobState job;
     job.interactive = request.interactive;
