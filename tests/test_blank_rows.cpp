@@ -1,6 +1,6 @@
 // Blank paper in the raster: blank pages, pages blank down to their first ink
 // and rasters that end early print exactly as their lines say, on every path
-// the grey page takes (turns, negative print, 2-bit dots).
+// the grey page takes (negative print, 2-bit dots).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -101,28 +101,6 @@ TEST_F(BlankRows, RasterEndingAfterItsInkLeavesTheRestWhite) {
     const std::vector<uint8_t> grey = ExpectedGrey(page, 4800, 6780);
     EXPECT_EQ(grey[std::size_t{4000} * 4800 + 10], 0xFF);
     EXPECT_TRUE(PageBits(job.decoded.pages[0]) == ExpectedDots(grey, 4800, 6780, PLATFORM_C));
-}
-
-TEST_F(BlankRows, BlankPagesFollowTheTurnsInSize) {
-    RasterPage back = RasterPage{};
-    back.duplex = true;
-    const PrintedJob duplex = Print({back, back}, "PLATFORM_C");
-    ASSERT_TRUE(duplex.checked) << duplex.checkOutput;
-    EXPECT_TRUE(duplex.run.HasLine("DEBUG: ##page is 2, rotate180 is 1"));
-    ASSERT_EQ(duplex.decoded.pages.size(), 2u);
-    for (const DecodedPage& page : duplex.decoded.pages) EXPECT_TRUE(AllBytesAre(PageBits(page), 0x00));
-
-    RasterPage a5;  // A5 fed long edge first: the image is turned a quarter
-    a5.pageW = 421;
-    a5.pageH = 595;
-    a5.width = 3508;
-    a5.height = 4958;
-    const PrintedJob turned = Print({a5}, "PLATFORM_M");
-    ASSERT_TRUE(turned.checked) << turned.checkOutput;
-    ASSERT_EQ(turned.decoded.pages.size(), 1u);
-    EXPECT_EQ(turned.decoded.pages[0].width, 4736u);
-    EXPECT_EQ(turned.decoded.pages[0].height, 3264u);
-    EXPECT_TRUE(AllBytesAre(PageBits(turned.decoded.pages[0]), 0x00));
 }
 
 }  // namespace

@@ -33,14 +33,10 @@ bool HalvesSwapped(const uint8_t (&table)[N][N]) {
     return true;
 }
 
-// Printed values; the second half of each screen is its first half with the halves exchanged.
+// The 600 dpi screen is checked dot for dot by the end-to-end pages against an
+// independent copy; the 1200 dpi screens and the tone codes only here.
 TEST(HalftoneTables, HoldThePrintedValues) {
     EXPECT_TRUE(HalvesSwapped(HT_TABLE_600) && HalvesSwapped(HT_TABLE_1200_Z) && HalvesSwapped(HT_TABLE_1200_C));
-    EXPECT_EQ(HT_TABLE_600[0][0], 6);
-    EXPECT_EQ(HT_TABLE_600[0][11], 255);
-    EXPECT_EQ(HT_TABLE_600[3][4], 1);
-    EXPECT_EQ(HT_TABLE_600[7][15], 2);
-    EXPECT_EQ(HT_TABLE_600[13][15], 216);  // row 5, column 7
     EXPECT_EQ(HT_TABLE_1200_Z[0][0], 5);
     EXPECT_EQ(HT_TABLE_1200_Z[6][15], 29);
     EXPECT_EQ(HT_TABLE_1200_Z[15][0], 1);  // row 7, column 8
@@ -121,7 +117,7 @@ TEST(HalftoneDither, EmptyPagesNullPointersAndUnknownPlatforms) {
 // white, white but for one pixel, noise, or noise with white runs.
 TEST(HalftoneDither, FastPathMakesTheSameDotsAsOneAtATime) {
     std::mt19937 rng(20240611);
-    for (uint32_t width : {4u, 8u, 12u, 16u, 20u, 24u, 36u, 40u, 100u, 104u, 136u, 4736u}) {
+    for (uint32_t width : {4u, 12u, 20u, 36u, 104u, 4736u}) {
         for (uint32_t rows : {1u, 17u, 35u}) {
             std::vector<uint8_t> grey = Uniform(width, rows, 255);
             for (uint32_t r = 0; r < rows; ++r) {

@@ -54,7 +54,6 @@ TEST_F(JobOptions, DuplexComesFromTheHeaderUnlessAnOptionSaysOtherwise) {
     EXPECT_EQ(Parse("")[AUTODUPLEX].value, 2);
     header.Tumble = CUPS_FALSE;
     EXPECT_EQ(Parse("Duplex=None")[AUTODUPLEX].value, 0);
-    EXPECT_EQ(log, "DEBUG: ##Duplex = 1\n");
     header.Duplex = CUPS_FALSE;
     EXPECT_EQ(Parse("Duplex=DuplexTumble")[AUTODUPLEX].value, 2);
     EXPECT_EQ(Parse("Sides=two-sided-long-edge")[AUTODUPLONGEDGE].value, 1);

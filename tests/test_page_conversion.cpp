@@ -70,9 +70,6 @@ TEST_F(PageConversion, NarrowAndShortRastersArePaddedWhite) {
     page.height = 5000;
     const PrintedJob job = Print({page}, Platform("PLATFORM_Z"), 1);
     ASSERT_EQ(job.decoded.pages.size(), 1u);
-    const std::vector<uint8_t> grey = ExpectedGrey(page, 4736, 6780);
-    EXPECT_EQ(grey[4735], 0xFF);                      // right of the raster
-    EXPECT_EQ(grey[std::size_t{5000} * 4736], 0xFF);  // below it
     ExpectHalftoneOf(job.decoded.pages[0], page, 4736, 6780, PLATFORM_Z);
 }
 
@@ -152,8 +149,6 @@ TEST_F(PageConversion, LongEdgeDuplexTurnsEvenPagesUpsideDown) {
         EXPECT_EQ(DotValue(printed, 100, 100), even ? 0 : 1) << "page " << printed.pageNum;
         EXPECT_EQ(DotValue(printed, 4799 - 100, 6779 - 100), even ? 1 : 0) << "page " << printed.pageNum;
     }
-    EXPECT_TRUE(job.run.HasLine("DEBUG: ##page is 2, rotate180 is 1"));
-    EXPECT_TRUE(job.run.HasLine("DEBUG: ##page is 3, rotate180 is 0"));
 }
 
 TEST_F(PageConversion, OddDuplexJobGetsABlankBackAndTheMachineDuplexCommand) {

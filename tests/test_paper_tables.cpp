@@ -98,8 +98,6 @@ TEST(ModelList, NamesSelectTableAndPlatform) {
         EXPECT_EQ(GetPaperSizeArray(m.name, &platform), m.paperTable) << m.name;
         EXPECT_EQ(platform, m.platform) << m.name;
     }
-    EXPECT_STREQ(gNorvexModels[4].name, "Norvex Kavrin Series");
-    EXPECT_STREQ(gNorvexModels[5].name, "Norvex Quessan Series");
 }
 
 TEST(ModelList, MatchIsExactAndCaseSensitive) {
@@ -147,8 +145,7 @@ TEST(PageSizeOverride, OnlyOversizedPagesTakeANamedPaperOfTheTable) {
         {842, 1191, "A4", nullptr, 842, 1191},
     };
     for (const Table& t : kTables) {
-        for (auto [w, h] : {std::make_pair(612u, 1008u), std::make_pair(700u, 900u), std::make_pair(613u, 1008u),
-                            std::make_pair(612u, 1009u)})
+        for (auto [w, h] : {std::make_pair(612u, 1008u), std::make_pair(613u, 1008u), std::make_pair(612u, 1009u)})
             cases.push_back({w, h, "A4", t.rows, w, h});
         cases.push_back({613, 1009, "A4", t.rows, 595, 842});
     }

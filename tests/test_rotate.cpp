@@ -11,15 +11,6 @@
 
 namespace {
 
-TEST(Rotation, SmallImageByHand) {
-    // Rows "abc" and "def" turn clockwise into "da", "eb", "fc", and end to end into "fed", "cba".
-    std::string quarter = "abcdef", half = "abcdef";
-    EXPECT_EQ(Rotate90(reinterpret_cast<unsigned char*>(&quarter[0]), 3, 2), 1);
-    EXPECT_EQ(Rotate180(&half[0], 3, 2), 1);
-    EXPECT_EQ(quarter, "daebfc");
-    EXPECT_EQ(half, "fedcba");
-}
-
 // Sizes that cross the tiles and blocks the quarter turn works in.
 TEST(Rotation, FollowsThePlainRuleAcrossTileAndBlockEdges) {
     std::mt19937 rng(90);
