@@ -56,13 +56,33 @@ TEST(Routing, CachedDataAlsoGoesToTheOpenSpoolsByPageParity) {
     for (std::size_t i = 2; i < gCacheSize.size(); ++i) EXPECT_EQ(gCacheSize[i], 0);
 }
 
-TEST(Routing, TheResultIsThatOfTheLastDestination) {
+// A send is taken only when every destination took all of it; the first
+// printer-stream error stays, so nothing after a hole reaches the printer.
+TEST(Routing, AnyFailedDestinationFailsTheSendAndThePrinterStreamStaysFailed) {
     SpoolFile odd;
     DeviceCapture device(1);  // the device write fails
     gManualDuplexOddFile = odd.fd;
     g_page = 1;
-    EXPECT_EQ(SendDataToFile("x", 1, 1), 1);
+    EXPECT_EQ(SendDataToFile("x", 1, 1), 0);
     EXPECT_EQ(Text(odd.bytes()), "x");
+    EXPECT_NE(gPrinterStreamError, 0);
+    EXPECT_EQ(SendDataToFile("y", 1, 0), 0);
+    EXPECT_TRUE(device.bytes().empty());
+
+    // A failing spool is given up; the printer's copy stays whole.
+    DeviceCapture fine;
+    SpoolFile even;
+    gManualDuplexOddFile = -1;  // a spool write that fails (bad descriptor)
+    gManualDuplexEvenFile = even.fd;
+    g_page = 1;
+    EXPECT_EQ(SendDataToFile("z", 1, 1), 1);
+    EXPECT_EQ(Text(fine.bytes()), "z");
+    EXPECT_EQ(gPrinterStreamError, 0);
+    EXPECT_NE(gSpoolError, 0);
+    gSendDataToDevice = 0;
+    g_page = 2;
+    EXPECT_EQ(SendDataToFile("w", 1, 1), 0);  // nothing spooled after it
+    EXPECT_TRUE(even.bytes().empty());
 }
 
 TEST(Routing, ZeroSeparatorFailurePutsItsTextFirst) {
@@ -70,8 +90,7 @@ TEST(Routing, ZeroSeparatorFailurePutsItsTextFirst) {
     SetLastError("earlier\n");
     EXPECT_EQ(Insert00(), 0);
     EXPECT_STREQ(prntLastError, "Insert00() :: Send 00 00 to file Fail0 ==  \nearlier\n");
-    EXPECT_EQ(Insert00(), 1);
-    EXPECT_EQ(device.bytes(), Bytes({0, 0}));
+    EXPECT_TRUE(device.bytes().empty());
 }
 
 }  // namespace

@@ -167,19 +167,23 @@ TEST_F(PageConversion, OddDuplexJobGetsABlankBackAndTheMachineDuplexCommand) {
     EXPECT_EQ(job.Commands("MACHINE_DUPLEX").size(), 3u) << job.listing.substr(0, 3000);
 }
 
-TEST_F(PageConversion, FailingDocumentStartStillPrintsThePages) {
+// The pages still go out, but the job did not print as sent: the failure goes
+// to CUPS, never into the printer stream.
+TEST_F(PageConversion, FailingDocumentStartIsReportedAndFailsTheJob) {
     RasterPage page = A4();
     page.height = 600;
     FilterInvocation inv = Job(dir, Platform("PLATFORM_Z"), {page, page});
     inv.emptyHostName = true;  // the JOBOWNER line cannot be sent
     const FilterRun run = RunFilter(inv);
     if (run.status == 125) GTEST_SKIP() << "no UTS namespace here";
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 1);
     const std::string out(run.out.begin(), run.out.end());
-    EXPECT_NE(out.find("main() :: Start doc Fail ! \nPrnt_StartDoc() :: send pjlHostName Fail 0 ==  \n"),
-              std::string::npos);
+    EXPECT_EQ(out.find("Fail"), std::string::npos);
+    EXPECT_TRUE(run.HasLine("ERROR: main() :: Start doc Fail ! ")) << run.err;
+    EXPECT_TRUE(run.HasLine("ERROR: Prnt_StartDoc() :: send pjlHostName Fail 0 ==  ")) << run.err;
+    EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 2);
     EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), 2);
-    EXPECT_EQ(run.errLines.back(), "INFO: Ready to print.");
+    EXPECT_FALSE(run.HasLine("INFO: Ready to print."));
 }
 
 }  // namespace

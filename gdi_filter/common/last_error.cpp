@@ -22,3 +22,8 @@ void SetLastError(const char* message) {
     prntLastError[0] = '\0';
     PrependLastError(message);
 }
+
+int FailStep(const char* message) {
+    PrependLastError(message);
+    return 0;
+}

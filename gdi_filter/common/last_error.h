@@ -13,3 +13,7 @@ void PrependLastError(const char* message);
 
 // Replaces prntLastError with `message` (cut at 1023 bytes).
 void SetLastError(const char* message);
+
+// Puts `message` in front of prntLastError and returns 0: a failed step of a
+// sender, reported the way every sender reports it.
+int FailStep(const char* message);

@@ -27,15 +27,30 @@ extern volatile sig_atomic_t g_ismiddlepage;
 // Set to 1 by the termination handler when CUPS cancels the job.
 extern volatile sig_atomic_t Canceled;
 
+// The first error of the printer stream (an errno value; 0: none). Once it is
+// set nothing more is written to the printer: the connection is gone or the
+// printer refuses data, and a later block would only land after a hole.
+extern int gPrinterStreamError;
+// The first error writing a spool file (an errno value; 0: none): what was
+// spooled after it is incomplete and must not be sent again.
+extern int gSpoolError;
+
+// Every routing variable back to its start value (the start of each job).
+void ResetRouting();
+
 // Writes `count` bytes to every destination that the routing state selects.
-// Returns 1 when the last destination written took the data, else 0.
+// Returns 1 when the block was taken whole: by the printer stream when device
+// output is on, else by the spool files; 0 otherwise (also when it went
+// nowhere). A failed or short write is recorded in gPrinterStreamError or
+// gSpoolError; after a spool error nothing more is spooled.
 int SendDataToFile(const void* pData, int count, int bCache);
 
 // The zero separator 00 00 between short commands (cached).
 int Insert00();
 
-// The printer-stream writer behind SendDataToFile: fwrite(data, count, 1, stdout)
-// by default. Returns the number of items written (1 or 0). Tests put a memory
-// buffer or a failing writer here; nullptr restores the default.
+// The printer-stream writer behind SendDataToFile: standard output, written and
+// flushed, by default. Returns 1 when the whole block was taken, else 0 (with
+// errno set where there is one). The job's output sink or a test's memory
+// buffer goes here; nullptr restores the default.
 using DeviceWriter = std::size_t (*)(const void* data, std::size_t count);
 DeviceWriter SetDeviceWriter(DeviceWriter writer);

@@ -29,11 +29,7 @@ bool ModelIs(const char (&model)[N]) {
 
 // One send of a sender: a failed result puts the step's message in front of
 // prntLastError.
-bool Sent(int result, const char* failure) {
-    if (result != 0) return true;
-    PrependLastError(failure);
-    return false;
-}
+bool Sent(int result, const char* failure) { return result != 0 || FailStep(failure); }
 
 // Short-command header shared by the one-parameter commands.
 template <typename Record>

@@ -14,8 +14,7 @@ int SendMachineDuplexCmd(int pageNum, int bEndDoc) {
     if (!due) return 1;
     Insert00();
     if (SendFixed(machineDuplexCmd, 1)) return 1;
-    PrependLastError("SendMachineDuplexCmd() :: send machineDuplexCmd Fail 0 ==  \n");
-    return 0;
+    return FailStep("SendMachineDuplexCmd() :: send machineDuplexCmd Fail 0 ==  \n");
 }
 
 // Never cached: a spooled copy of the job must not pause for the user again.
@@ -25,17 +24,14 @@ int SendManualDuplexCmd(int platform) {
             GDI_JOB_SPEC_M cmd;
             SetCmdType(&cmd, sizeof cmd, MANUAL_DUPLEX_CMD, 0, 0, kLongCmdSignature);
             if (SendRecord(cmd, 0)) return 1;
-            PrependLastError("SendManualDuplexCmd() :: send MANUAL_DUPLEX_CMD Fail 0 ==  \n");
-            return 0;
+            return FailStep("SendManualDuplexCmd() :: send MANUAL_DUPLEX_CMD Fail 0 ==  \n");
         }
         case PLATFORM_Z:
             if (SendFixed(manualDuplexCmd_Z, 0)) return 1;
-            PrependLastError("SendManualDuplexCmd() :: send manualDuplexCmd_Z Fail 0 ==  \n");
-            return 0;
+            return FailStep("SendManualDuplexCmd() :: send manualDuplexCmd_Z Fail 0 ==  \n");
         case PLATFORM_C:
             if (SendFixed(manualDuplexCmd_C, 0)) return 1;
-            PrependLastError("SendManualDuplexCmd() :: send manualDuplexCmd_C Fail 0 ==  \n");
-            return 0;
+            return FailStep("SendManualDuplexCmd() :: send manualDuplexCmd_C Fail 0 ==  \n");
         default:
             return 0;
     }

@@ -36,14 +36,15 @@ void FillStartDoc(JobState& job) {
 
 }  // namespace
 
-bool StartDocument(JobState& job) {
+void StartDocument(JobState& job) {
     job.iCopies = job.header.NumCopies;
-    if (job.platform == PLATFORM_C || job.platform == PLATFORM_Z) StartKeepAlive();
+    if (job.interactive && (job.platform == PLATFORM_C || job.platform == PLATFORM_Z))
+        StartKeepAlive();
     FillStartDoc(job);
     g_ismiddlepage = 1;
     if (!Prnt_StartDoc(&job.startDocParam, job.platform))
         ReportFailure(job, "main() :: Start doc Fail ! \n");
     std::fflush(stdout);
     g_ismiddlepage = 0;
-    return CreateSpoolFiles(job);
+    AttachSpoolFiles(job);
 }

@@ -14,12 +14,13 @@ constexpr unsigned kMaxRasterDots = 65535;
 }  // namespace
 
 bool CheckPageHeader(const cups_page_header2_t& h) {
+    const unsigned colorSpace = HeaderValue(h.cupsColorSpace);
     if (h.cupsBitsPerColor != 8 || h.cupsBitsPerPixel != 8 ||
-        (h.cupsColorSpace != CUPS_CSPACE_W && h.cupsColorSpace != CUPS_CSPACE_SW)) {
+        (colorSpace != CUPS_CSPACE_W && colorSpace != CUPS_CSPACE_SW)) {
         std::fprintf(stderr,
                      "ERROR: Unsupported raster: %u bits per color, %u bits per pixel, color space "
                      "%d; this printer takes 8-bit grey (ColorModel Gray)\n",
-                     h.cupsBitsPerColor, h.cupsBitsPerPixel, static_cast<int>(h.cupsColorSpace));
+                     h.cupsBitsPerColor, h.cupsBitsPerPixel, static_cast<int>(colorSpace));
         return false;
     }
     if (h.cupsWidth == 0 || h.cupsWidth > kMaxRasterDots || h.cupsHeight == 0 ||

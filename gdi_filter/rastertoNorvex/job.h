@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 
 #include <cups/cups.h>
 #include <cups/ppd.h>
 #include <cups/raster.h>
 
+#include "common/output.h"
 #include "prnt/document.h"
 #include "prnt/page.h"
 #include "prnt/model_name.h"
@@ -19,11 +22,31 @@ constexpr std::size_t kModelNameSize = 1024;
 constexpr std::size_t kSpoolNameSize = 255;
 
 
+// One print job as CUPS hands it over. The real filter passes its own
+// arguments, the PPD variable and standard input and output; other callers
+// (the fuzz targets) their own descriptor and memory sink.
+struct JobRequest {
+    int argc = 0;
+    char** argv = nullptr;          // program, job-id, user, title, copies, options[, file]
+    const char* ppdPath = nullptr;  // the PPD environment variable (nullptr: not set)
+    int input = 0;                  // raster input when argv names no file
+    DeviceWriter output = nullptr;  // the printer stream; nullptr: standard output
+    bool interactive = true;        // false: no keep-alive timer, no manual-duplex pause
+};
+
+// Runs one whole job (start, pages, copies, manual duplex, end) and returns its
+// exit status: 0 when every page was printed as sent, else 1. Every job-wide
+// variable is reset at its start, so jobs can follow each other in a process.
+int RunJob(const JobRequest& request);
+
 struct JobState {
     int argc = 0;
     char** argv = nullptr;
+    const char* ppdPath = nullptr;
+    bool interactive = true;
 
-    int fd = 0;                      // raster input: 0 (standard input) or the input file
+    int fd = 0;                      // raster input: the request's descriptor or the input file
+    bool ownsInput = false;          // fd is the input file, closed at the end
     cups_raster_t* ras = nullptr;
     cups_page_header2_t header{};
     ppd_file_t* ppd = nullptr;
@@ -43,10 +66,26 @@ struct JobState {
     GDI_START_DOC_PARAM startDocParam{};
     GDI_END_DOC_PARAM endDocParam{};
     GDI_START_PAGE_PARAM startPageParam{};
+    // The header of the last page printed: the blank backs are sent as it was
+    // (the header above is cleared by the read that finds no more pages).
+    cups_page_header2_t lastPageHeader{};
+    // Sides and collation are the first printed page's for the whole job: the
+    // spool files and the order of the sheets are set up from it.
+    bool modeFixed = false;
+    int fixedAutoDuplex = 0;
+    int fixedManualDuplex = 0;
+    int fixedCollate = 0;
+    int fixedDuplexType = 0;
+    // Spool files made before the document start, attached to the routing
+    // after it (the document start is never spooled).
+    int collateFd = -1;
+    int oddFd = -1;
+    int evenFd = -1;
     char collateTmpFile[kSpoolNameSize] = {};
     char manualOddTmpFile[kSpoolNameSize] = {};
     char manualEvenTmpFile[kSpoolNameSize] = {};
-    char msg[1024] = {};
+    char msg[1024] = {};             // prntLastError as it was last reported
+    bool failed = false;             // a page or a command failed: exit status 1
 
     int Value(FuncName f) const { return prntFuncInfo[f].value; }
     void SetValue(FuncName f, int v) { prntFuncInfo[f].value = v; }
@@ -56,19 +95,31 @@ struct JobState {
 enum class JobExit {
     EndOfJob,  // the document was started: blank back, re-emission, document end
     CleanUp,   // nothing more for the printer
-    Abort,     // the job cannot go on (a spool file cannot be made): status 1
 };
 
 // Where a page's conversion leaves to.
 enum class PageOutcome {
     Sent,      // on to the next page
-    EndOfJob,  // page buffers could not be had
     CleanUp,   // cancelled on PLATFORM_M while reading the page
+};
+
+// A page's printer image and its buffers, had before anything of the page is
+// sent: a page that cannot be held sends nothing of itself.
+struct PreparedPage {
+    double imgW = 0;  // printer image in dots (pixels of the grey page)
+    double imgH = 0;
+    uint16_t marginX = 0;
+    uint16_t marginY = 0;
+    uint16_t paperSize = 0;
+    std::size_t bytesPerLine = 0;
+    std::unique_ptr<uint8_t[]> pGrayImgLineBuf;
+    std::unique_ptr<uint8_t[]> pGrayImgBuf;
+    std::unique_ptr<uint8_t[]> pMonoImgBuf;
 };
 
 // Start-up: arguments, input, raster stream, termination handler, PPD.
 // Returns -1 to go on, else the exit status of an early exit.
-int OpenJob(JobState& job, int argc, char* argv[]);
+int OpenJob(JobState& job, const JobRequest& request);
 
 // The page loop; returns where the job goes next.
 JobExit RunPages(JobState& job);
@@ -76,12 +127,19 @@ JobExit RunPages(JobState& job);
 // Page set-up: platform and paper table, PPD texts, options and function values.
 void SetUpPage(JobState& job);
 
-// Document start on the first page (and the spool files the job needs);
-// false when the spool files cannot be made.
-bool StartDocument(JobState& job);
+// Document start on the first page; the spool files made before it join the
+// routing after it.
+void StartDocument(JobState& job);
 
-// The page steps: paper, page start, raster, turns, halftone, image, page end.
-PageOutcome ConvertAndSendPage(JobState& job);
+// The page's paper, image size and buffers. False when the page cannot be
+// printed (one ERROR line says why); nothing has been sent for it then.
+bool PreparePage(JobState& job, PreparedPage& page);
+
+// Reads and drops the raster lines of a page that is not printed.
+void SkipPageRaster(JobState& job);
+
+// The page steps: page start, raster, turns, halftone, image, page end.
+PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page);
 
 // End of the job: blank back, re-emission, document end.
 void EndJob(JobState& job);
@@ -89,9 +147,13 @@ void EndJob(JobState& job);
 // Clean-up: closes everything; returns the exit status.
 int CleanUp(JobState& job);
 
-// Composes `text` in front of prntLastError, stores it there and writes it to
-// standard output, as the driver reports every failed command-layer call.
+// Composes `text` in front of prntLastError and reports the failure: one
+// ERROR line for each message that is new since the last report, and the job
+// ends with status 1.
 void ReportFailure(JobState& job, const char* text);
+// Reports the messages the command layer put into prntLastError since the
+// last report (a call that failed without a text of the driver's own).
+void ReportNewFailures(JobState& job);
 
 // Text of a PPD IPP-reason entry into `buffer` (kPPDTextSize bytes); false
 // when the PPD does not have it.

@@ -1,5 +1,6 @@
 // End of the job (document end) and clean-up (exit status).
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 #include "common/output.h"
@@ -10,8 +11,9 @@
 
 void EndJob(JobState& job) {
     // The last sheet of an odd two-sided job gets its empty back.
-    if (job.Value(AUTODUPLEX) != 0 && g_page % 2 == 1)
-        InsertBlankPage(job.header, &job.startPageParam, job.platform);
+    if (job.Value(AUTODUPLEX) != 0 && g_page % 2 == 1 &&
+        !InsertBlankPage(job.lastPageHeader, &job.startPageParam, job.platform))
+        ReportNewFailures(job);
     g_ismiddlepage = 1;
     if (!Canceled) ResendSpooledPages(job);
     RemoveSpoolFiles(job);
@@ -35,20 +37,26 @@ int CleanUp(JobState& job) {
         pfcupsRasterClose(job.ras);
         job.ras = nullptr;
     }
-    if (job.fd != 0) {
+    if (job.ownsInput) {
         close(job.fd);
         job.fd = 0;
+        job.ownsInput = false;
     }
-    ReleaseCUPSDLLs();
     RemoveSpoolFiles(job);
+    if (gPrinterStreamError != 0) {
+        std::fprintf(stderr, "ERROR: Unable to write to the printer (%s); the job did not print completely\n",
+                     std::strerror(gPrinterStreamError));
+        job.failed = true;
+    }
     // Time for the printer to take the last sheet before the user turns the
     // stack over; the keep-alive tick ends the pause early.
-    if (job.Value(MANUALDUPLEX) == 1) sleep(10);
+    if (job.Value(MANUALDUPLEX) == 1 && job.interactive && gPrinterStreamError == 0) sleep(10);
     g_ismiddlepage = 0;
     if (g_page == 0) {
         std::fputs("ERROR: No pages found!\n", stderr);
         return 1;
     }
+    if (job.failed) return 1;
     std::fputs("INFO: Ready to print.\n", stderr);
     return 0;
 }

@@ -69,7 +69,7 @@ void checkOptionKey(char* parameters, const char* argv5, ppd_file_t* ppd) {
 void GetFunctionValue(PRINT_FUNC_INFO* pPrntFuncInfo, int num_option, cups_option_t* options,
                       const cups_page_header2_t* header) {
     int duplex = 0;
-    if (header->Duplex) duplex = header->Tumble == 0 ? 1 : header->Tumble == 1 ? 2 : 0;
+    if (HeaderValue(header->Duplex) != 0) duplex = HeaderValue(header->Tumble) == 0 ? 1 : 2;
     pPrntFuncInfo[AUTODUPLEX].value = duplex;
     std::fprintf(stderr, "DEBUG: ##Duplex = %d\n", duplex);
 
@@ -96,7 +96,7 @@ void GetFunctionValue(PRINT_FUNC_INFO* pPrntFuncInfo, int num_option, cups_optio
 }
 
 void log_page_header2(const cups_page_header2_t* h) {
-    std::fprintf(stderr, "DEBUG: Duplex = %d\n", static_cast<int>(h->Duplex));
+    std::fprintf(stderr, "DEBUG: Duplex = %d\n", static_cast<int>(HeaderValue(h->Duplex)));
     std::fprintf(stderr, "DEBUG: HWResolution = [ %d %d ]\n", static_cast<int>(h->HWResolution[0]),
                  static_cast<int>(h->HWResolution[1]));
     std::fprintf(stderr, "DEBUG: ImagingBoundingBox = [ %d %d %d %d ]\n",
@@ -104,10 +104,10 @@ void log_page_header2(const cups_page_header2_t* h) {
                  static_cast<int>(h->ImagingBoundingBox[2]), static_cast<int>(h->ImagingBoundingBox[3]));
     std::fprintf(stderr, "DEBUG: Margins = [ %d %d ]\n", static_cast<int>(h->Margins[0]),
                  static_cast<int>(h->Margins[1]));
-    std::fprintf(stderr, "DEBUG: ManualFeed = %d\n", static_cast<int>(h->ManualFeed));
+    std::fprintf(stderr, "DEBUG: ManualFeed = %d\n", static_cast<int>(HeaderValue(h->ManualFeed)));
     std::fprintf(stderr, "DEBUG: MediaPosition = %d\n", static_cast<int>(h->MediaPosition));
     std::fprintf(stderr, "DEBUG: NumCopies = %d\n", static_cast<int>(h->NumCopies));
-    std::fprintf(stderr, "DEBUG: Orientation = %d\n", static_cast<int>(h->Orientation));
+    std::fprintf(stderr, "DEBUG: Orientation = %d\n", static_cast<int>(HeaderValue(h->Orientation)));
     std::fprintf(stderr, "DEBUG: PageSize = [ %d %d ]\n", static_cast<int>(h->PageSize[0]),
                  static_cast<int>(h->PageSize[1]));
     std::fprintf(stderr, "DEBUG: cupsWidth = %d\n", static_cast<int>(h->cupsWidth));
@@ -116,7 +116,7 @@ void log_page_header2(const cups_page_header2_t* h) {
     std::fprintf(stderr, "DEBUG: cupsBitsPerColor = %d\n", static_cast<int>(h->cupsBitsPerColor));
     std::fprintf(stderr, "DEBUG: cupsBitsPerPixel = %d\n", static_cast<int>(h->cupsBitsPerPixel));
     std::fprintf(stderr, "DEBUG: cupsBytesPerLine = %d\n", static_cast<int>(h->cupsBytesPerLine));
-    std::fprintf(stderr, "DEBUG: cupsColorOrder = %d\n", static_cast<int>(h->cupsColorOrder));
-    std::fprintf(stderr, "DEBUG: cupsColorSpace = %d\n", static_cast<int>(h->cupsColorSpace));
+    std::fprintf(stderr, "DEBUG: cupsColorOrder = %d\n", static_cast<int>(HeaderValue(h->cupsColorOrder)));
+    std::fprintf(stderr, "DEBUG: cupsColorSpace = %d\n", static_cast<int>(HeaderValue(h->cupsColorSpace)));
     std::fprintf(stderr, "DEBUG: cupsCompression = %d\n", static_cast<int>(h->cupsCompression));
 }

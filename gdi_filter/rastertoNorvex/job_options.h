@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 #include <cups/cups.h>
 #include <cups/ppd.h>
@@ -48,6 +49,19 @@ inline constexpr PrintFuncTable kPrintFuncTemplate = {{
     {"Collate", 0},
     {"FineMode", 0},
 }};
+
+// A page-header field as the number the raster carries. The booleans and
+// enumerations of the header (Duplex, Tumble, ManualFeed, Orientation, the
+// colour space ...) hold whatever the raster says, and loading a value outside
+// its type's range is undefined: such fields are only ever read through here.
+// A boolean is on for any value but 0, as CUPS tests it.
+template <typename Field>
+unsigned HeaderValue(const Field& field) {
+    static_assert(sizeof(Field) == sizeof(unsigned), "page-header fields are 32 bits");
+    unsigned value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
 
 // Working copy of the option text on PLATFORM_Z, completed from the PPD.
 constexpr std::size_t kParametersSize = 8192;

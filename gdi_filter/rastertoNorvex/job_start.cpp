@@ -12,8 +12,6 @@
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 
-char gPPDFile[kModelNameSize];
-
 namespace {
 
 // Without a platform no command can be sent: every page would fail and the
@@ -36,7 +34,7 @@ bool KnowsPlatform(JobState& job, const char* path) {
 // The printer's PPD, named by the environment. A job without a usable PPD
 // cannot be printed correctly, so it is refused before any printer byte.
 bool OpenPPD(JobState& job) {
-    const char* path = std::getenv("PPD");
+    const char* path = job.ppdPath;
     if (path == nullptr || *path == '\0') {
         std::fprintf(stderr, "ERROR: The PPD environment variable is not set; "
                              "the printer's PPD file is needed\n");
@@ -59,20 +57,23 @@ bool OpenPPD(JobState& job) {
 
 }  // namespace
 
-int OpenJob(JobState& job, int argc, char* argv[]) {
-    job.argc = argc;
-    job.argv = argv;
-    if (argc != 6 && argc != 7) {
+int OpenJob(JobState& job, const JobRequest& request) {
+    job.argc = request.argc;
+    job.argv = request.argv;
+    job.ppdPath = request.ppdPath;
+    job.fd = request.input;
+    if (job.argc != 6 && job.argc != 7) {
         std::fputs("ERROR: job-id user title copies options [file]\n", stderr);
         return 1;
     }
-    if (argc == 7) {
-        job.fd = open(argv[6], O_RDONLY);
+    if (job.argc == 7) {
+        job.fd = open(job.argv[6], O_RDONLY);
         if (job.fd == -1) {
             std::perror("ERROR: Unable to open raster file - ");
-            sleep(1);
+            if (job.interactive) sleep(1);
             return 1;
         }
+        job.ownsInput = true;
     }
     // In place before the raster stream is opened: opening it already waits on
     // the input, and a cancel then must end the job as "no pages".

@@ -3,13 +3,10 @@
 //
 // Usage (as CUPS runs it): rastertoNorvex job-id user title copies options [file]
 // with the printer's PPD named by the environment variable PPD.
-#include <cstdio>
+#include <cstdlib>
 #include <malloc.h>
 
-#include "common/output.h"
-#include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
-#include "rastertoNorvex/spool.h"
 
 namespace {
 
@@ -26,22 +23,10 @@ int main(int argc, char* argv[]) {
     // not trimmed, the next page gets the memory the last one used.
     mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, kKeptHeapBytes);
-    JobState job;
-    InitCUPSIMAGEDLL();
-    InitCUPSDLL();
-    g_ismiddlepage = 1;
-    std::setbuf(stderr, nullptr);
 
-    if (const int status = OpenJob(job, argc, argv); status >= 0) return status;
-    switch (RunPages(job)) {
-        case JobExit::EndOfJob:
-            EndJob(job);
-            break;
-        case JobExit::CleanUp:
-            break;
-        case JobExit::Abort:
-            RemoveSpoolFiles(job);
-            return 1;
-    }
-    return CleanUp(job);
+    JobRequest request;
+    request.argc = argc;
+    request.argv = argv;
+    request.ppdPath = std::getenv("PPD");
+    return RunJob(request);
 }

@@ -20,7 +20,7 @@
 #include "prnt/halftone.h"
 #include "prnt/image.h"
 #include "prnt/page.h"
-#include "rastertoNorvex/blank_page.h"
+#include "prnt/send_page_param.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 #include "rastertoNorvex/paper_override.h"
@@ -34,14 +34,6 @@ constexpr double kMaxGreyPageBytes = 256.0 * 1024 * 1024;
 constexpr uint16_t kPaperCodeA5_C = 6;
 constexpr uint16_t kPaperCodeA5 = 11;  // PLATFORM_Z and PLATFORM_M
 constexpr uint16_t kCustomPaper_C = 0xFF;
-
-struct PageGeometry {
-    double imgW = 0;  // printer image in dots (pixels of the grey page)
-    double imgH = 0;
-    uint16_t marginX = 0;
-    uint16_t marginY = 0;
-    uint16_t paperSize = 0;
-};
 
 template <typename T>
 using Buffer = std::unique_ptr<T[]>;
@@ -86,11 +78,10 @@ void FillBlankRows(uint8_t* grey, std::size_t width, std::size_t from, std::size
 
 double RoundUp(double dots, double multiple) { return std::ceil(dots / multiple) * multiple; }
 
-// Steps 1 to 4: the table row of the page's paper, else a custom size inside
-// the PPD's custom-size margins; 1200 dpi doubles PLATFORM_C's image.
-PageGeometry PaperAndImageSize(JobState& job) {
+// The table row of the page's paper, else a custom size inside the PPD's
+// custom-size margins; 1200 dpi doubles PLATFORM_C's image.
+void PaperAndImageSize(JobState& job, PreparedPage& g) {
     cups_page_header2_t& header = job.header;
-    PageGeometry g;
     int row = -1;
     if (job.paperSizeArray) {
         isCutThePaper(&header, job.paperSizeArray, job.num_option, job.options);
@@ -116,11 +107,10 @@ PageGeometry PaperAndImageSize(JobState& job) {
         if (header.HWResolution[0] == 1200) g.imgW *= 2;
         if (header.HWResolution[1] == 1200) g.imgH *= 2;
     }
-    return g;
 }
 
 // Why a page cannot be held, or nullptr. Checked before any buffer is sized.
-const char* UnprintableReason(const PageGeometry& g, int b2Bit) {
+const char* UnprintableReason(const PreparedPage& g, int b2Bit) {
     if (g.imgW <= 0 || g.imgH <= 0) return "its margins leave no printable area";
     if (g.imgW * (b2Bit ? 2 : 1) > kMaxImageDots || g.imgH > kMaxImageDots)
         return "its image exceeds 65535 dots in a direction";
@@ -130,7 +120,7 @@ const char* UnprintableReason(const PageGeometry& g, int b2Bit) {
 
 // The page-start record; fills startPageParam and says whether the page is
 // fed long edge first.
-void FillStartPage(JobState& job, const PageGeometry& g) {
+void FillStartPage(JobState& job, const PreparedPage& g) {
     const cups_page_header2_t& header = job.header;
     GDI_START_PAGE_PARAM& p = job.startPageParam;
     const int platform = job.platform;
@@ -172,8 +162,8 @@ void FillStartPage(JobState& job, const PageGeometry& g) {
     }
 }
 
-// Step 13: pages printed upside down so that both sides of a sheet read the
-// same way up, by duplex mode, image rotation and feed direction.
+// Pages printed upside down so that both sides of a sheet read the same way
+// up, by duplex mode, image rotation and feed direction.
 int Rotate180Wanted(const JobState& job) {
     const bool even = g_page % 2 == 0;
     const int rotation = job.Value(IMAGEROTATION);
@@ -195,40 +185,53 @@ int Rotate180Wanted(const JobState& job) {
 
 }  // namespace
 
-PageOutcome ConvertAndSendPage(JobState& job) {
+bool PreparePage(JobState& job, PreparedPage& page) {
+    const cups_page_header2_t& header = job.header;
+    PaperAndImageSize(job, page);
+    if (const char* reason = UnprintableReason(page, job.b2Bit)) {
+        std::fprintf(stderr, "ERROR: Page %d of %u x %u points cannot be printed: %s\n",
+                     g_page + 1, header.PageSize[0], header.PageSize[1], reason);
+        return false;
+    }
+    const auto w = static_cast<std::size_t>(page.imgW);
+    const auto h = static_cast<std::size_t>(page.imgH);
+    page.bytesPerLine = std::max<std::size_t>(header.cupsBytesPerLine, w);
+    page.pGrayImgLineBuf = Allocate<uint8_t>(page.bytesPerLine);
+    page.pGrayImgBuf = Allocate<uint8_t>(w * h);
+    page.pMonoImgBuf = Allocate<uint8_t>(w * h * (job.b2Bit ? 2 : 1) / 8);
+    if (!page.pGrayImgLineBuf || !page.pGrayImgBuf || !page.pMonoImgBuf) {
+        SetLastError("main() :: Malloc pGrayImgLineBuf or pMonoImgLineBuf or pMonoImgBuf Fail ! \n");
+        ReportNewFailures(job);
+        return false;
+    }
+    return true;
+}
+
+void SkipPageRaster(JobState& job) {
+    const unsigned lineBytes = job.header.cupsBytesPerLine;
+    Buffer<uint8_t> line = Allocate<uint8_t>(lineBytes);
+    for (unsigned y = 0; line && y < job.header.cupsHeight && !Canceled; ++y)
+        if (pfcupsRasterReadPixels(job.ras, line.get(), lineBytes) == 0) break;
+}
+
+PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
     cups_page_header2_t& header = job.header;
     const int platform = job.platform;
 
-    PageGeometry geometry = PaperAndImageSize(job);
-    FillStartPage(job, geometry);
-
+    FillStartPage(job, page);
     g_ismiddlepage = 1;
     if (!Prnt_StartPage(&job.startPageParam, platform)) ReportFailure(job, "main() :: Start page Fail ! \n");
     std::fflush(stdout);
     g_ismiddlepage = 0;
 
-    // The page's buffers. A page too large to hold, or without a printable
-    // area, is refused like one whose buffers cannot be had.
-    const char* unprintable = UnprintableReason(geometry, job.b2Bit);
-    if (unprintable)
-        std::fprintf(stderr, "ERROR: Page %d of %u x %u points cannot be printed: %s\n", g_page,
-                     header.PageSize[0], header.PageSize[1], unprintable);
-    uint32_t fwImgWPixel = static_cast<uint32_t>(geometry.imgW > 0 ? geometry.imgW : 0);
-    uint32_t fwImgHPixel = static_cast<uint32_t>(geometry.imgH > 0 ? geometry.imgH : 0);
-    const std::size_t bytesPerLine = std::max<std::size_t>(header.cupsBytesPerLine, fwImgWPixel);
+    uint32_t fwImgWPixel = static_cast<uint32_t>(page.imgW);
+    uint32_t fwImgHPixel = static_cast<uint32_t>(page.imgH);
+    const std::size_t bytesPerLine = page.bytesPerLine;
     const std::size_t greyBytes = std::size_t{fwImgWPixel} * fwImgHPixel;
     const std::size_t monoBytes = greyBytes * (job.b2Bit ? 2 : 1) / 8;
-    Buffer<uint8_t> pGrayImgLineBuf, pGrayImgBuf, pMonoImgBuf;
-    if (!unprintable) {
-        pGrayImgLineBuf = Allocate<uint8_t>(bytesPerLine);
-        pGrayImgBuf = Allocate<uint8_t>(greyBytes);
-        pMonoImgBuf = Allocate<uint8_t>(monoBytes);
-    }
-    if (!pGrayImgLineBuf || !pGrayImgBuf || !pMonoImgBuf) {
-        SetLastError("main() :: Malloc pGrayImgLineBuf or pMonoImgLineBuf or pMonoImgBuf Fail ! \n");
-        std::printf("%s", prntLastError);
-        return PageOutcome::EndOfJob;
-    }
+    Buffer<uint8_t>& pGrayImgLineBuf = page.pGrayImgLineBuf;
+    Buffer<uint8_t>& pGrayImgBuf = page.pGrayImgBuf;
+    Buffer<uint8_t>& pMonoImgBuf = page.pMonoImgBuf;
     PreferHugePages(pGrayImgBuf.get(), greyBytes);
     PreferHugePages(pMonoImgBuf.get(), monoBytes);
     std::memset(pMonoImgBuf.get(), 0, monoBytes);
@@ -243,7 +246,8 @@ PageOutcome ConvertAndSendPage(JobState& job) {
     const std::size_t copyBytes = lineBytes > fwImgWPixel ? fwImgWPixel : lineBytes;
     bool blankSoFar = true;
     std::size_t rowsWritten = 0;  // once ink was seen, rows [0, rowsWritten) are final
-    for (unsigned y = 0; y < header.cupsHeight; ++y) {
+    unsigned linesRead = 0;
+    for (unsigned y = 0; y < header.cupsHeight; ++y, ++linesRead) {
         if (Canceled) break;
         if (y % 128 == 0)
             std::fprintf(stderr, "INFO: Printing page %d, %u%% complete...\n", g_page,
@@ -268,6 +272,13 @@ PageOutcome ConvertAndSendPage(JobState& job) {
         rowsWritten = std::size_t{y} + 1;
     }
     if (Canceled && platform == PLATFORM_M) return PageOutcome::CleanUp;
+    // A raster that stops early is still closed as a page (the printer is never
+    // left inside one), but the job did not print as sent.
+    if (linesRead < header.cupsHeight && !Canceled) {
+        std::fprintf(stderr, "ERROR: Page %d ended after %u of its %u raster lines\n", g_page,
+                     linesRead, header.cupsHeight);
+        job.failed = true;
+    }
     // In negative print blank paper is all toner: such a page is imaged in full.
     const bool blankPage = blankSoFar && job.Value(NEGATIVEPRINT) == 0;
     if (!blankPage) FillBlankRows(grey, fwImgWPixel, blankSoFar ? 0 : rowsWritten, fwImgHPixel);

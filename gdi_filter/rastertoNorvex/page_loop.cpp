@@ -9,6 +9,7 @@
 #include "common/platform.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
+#include "rastertoNorvex/spool.h"
 
 namespace {
 
@@ -29,15 +30,15 @@ void PlatformFromPPD(JobState& job) {
     }
 }
 
+// The queue's defaults (the PPD's default choices, which an administrator sets
+// with lpadmin or the web interface) count on every platform: CUPS does not put
+// them into a filter's options, so they are added from the PPD here, the job's
+// own options winning.
 void ParseOptions(JobState& job) {
     cupsFreeOptions(job.num_option, job.options);
     job.num_option = 0;
     job.options = nullptr;
     const char* optionText = job.argv[5];
-    if (job.platform != PLATFORM_Z) {
-        job.num_option = pfcupsParseOptions(optionText, 0, &job.options);
-        return;
-    }
     // The PPD defaults are added to a copy of the option text. A text too long
     // for the copy is parsed as it stands and the defaults are parsed after it,
     // into the same list: the same options, nothing cut.
@@ -51,6 +52,53 @@ void ParseOptions(JobState& job) {
         job.num_option = pfcupsParseOptions(optionText, 0, &job.options);
         job.num_option = pfcupsParseOptions(job.parameters, job.num_option, &job.options);
     }
+}
+
+// The printer takes the density levels 0 (lightest) to 4 (darkest).
+void BoundDensity(JobState& job) {
+    constexpr int kLightest = 0, kDarkest = 4;
+    const int density = job.Value(DENSITY);
+    if (density >= kLightest && density <= kDarkest) return;
+    const int bounded = density < kLightest ? kLightest : kDarkest;
+    std::fprintf(stderr, "WARNING: Density %d is outside %d to %d; printing with %d\n", density,
+                 kLightest, kDarkest, bounded);
+    job.SetValue(DENSITY, bounded);
+}
+
+// A job prints one-sided, two-sided or manual duplex as its first page says:
+// the spool files, the blank backs and the order of the sheets follow from it,
+// so a later page that asks otherwise is printed the same way (it would
+// otherwise be lost from the spool or printed on the wrong side).
+void KeepFirstPageMode(JobState& job) {
+    if (!job.modeFixed) {
+        job.fixedAutoDuplex = job.Value(AUTODUPLEX);
+        job.fixedManualDuplex = job.Value(MANUALDUPLEX);
+        job.fixedCollate = job.Value(COLLATE);
+        job.fixedDuplexType = job.mDuplexType;
+        return;
+    }
+    if (job.Value(AUTODUPLEX) != job.fixedAutoDuplex ||
+        job.Value(MANUALDUPLEX) != job.fixedManualDuplex || job.Value(COLLATE) != job.fixedCollate)
+        std::fprintf(stderr,
+                     "DEBUG: Page %d asks for other sides or collation; the job keeps those of "
+                     "its first page\n",
+                     g_page + 1);
+    job.SetValue(AUTODUPLEX, job.fixedAutoDuplex);
+    job.SetValue(MANUALDUPLEX, job.fixedManualDuplex);
+    job.SetValue(COLLATE, job.fixedCollate);
+    job.mDuplexType = job.fixedDuplexType;
+}
+
+// CUPS's own limit on copies; the count travels in 16 bits and collated copies
+// are re-sent one by one.
+constexpr unsigned kMaxCopies = 9999;
+
+void BoundCopies(cups_page_header2_t& header) {
+    const unsigned copies = header.NumCopies;
+    if (copies >= 1 && copies <= kMaxCopies) return;
+    header.NumCopies = copies == 0 ? 1 : kMaxCopies;
+    std::fprintf(stderr, "WARNING: Copy count %u is outside 1 to %u; printing %u\n", copies,
+                 kMaxCopies, header.NumCopies);
 }
 
 }  // namespace
@@ -67,6 +115,7 @@ void SetUpPage(JobState& job) {
 
     ParseOptions(job);
     GetFunctionValue(job.prntFuncInfo.data(), job.num_option, job.options, &job.header);
+    BoundDensity(job);
     std::fprintf(stderr, "DEBUG: ##platform = %d, ##autoduplex = %d\n", job.platform,
                  job.Value(AUTODUPLEX));
 
@@ -77,6 +126,7 @@ void SetUpPage(JobState& job) {
         job.SetValue(AUTODUPLEX, 0);
         std::fprintf(stderr, "DEBUG: ##ManualDuplex = %d, type is %d\n", 1, job.mDuplexType);
     }
+    KeepFirstPageMode(job);
     if (job.Value(MANUALDUPLEX) == 1) GetPPDText(job.ppd, "MDuplex", job.DuplexMsg);
     if (job.Value(DPI1200) == 1 && job.platform == PLATFORM_M) job.b2Bit = 1;
 }
@@ -90,7 +140,13 @@ JobExit RunPages(JobState& job) {
         std::fputs("DEBUG: cupsRasterReadHeader2 return OK.\n", stderr);
         log_page_header2(&job.header);
         if (Canceled) return LeaveLoop();
-        if (!CheckPageHeader(job.header)) return LeaveLoop();
+        // A page the filter cannot read ends the job: its lines cannot be told
+        // from the next page's header.
+        if (!CheckPageHeader(job.header)) {
+            job.failed = true;
+            return LeaveLoop();
+        }
+        BoundCopies(job.header);
 
         // Even pages are cut from their spool file by a size table of fixed
         // length: a manual-duplex job ends at its last entry.
@@ -99,17 +155,35 @@ JobExit RunPages(JobState& job) {
                          "ERROR: Manual duplex takes at most %d pages; page %d and later are not "
                          "printed\n",
                          kMaxManualDuplexPages, g_page + 1);
+            job.failed = true;
             return JobExit::EndOfJob;
         }
+        SetUpPage(job);
+        // A page that cannot be held is left out whole; the job goes on with
+        // the next one and ends with status 1.
+        PreparedPage page;
+        if (!PreparePage(job, page)) {
+            job.failed = true;
+            SkipPageRaster(job);
+            if (Canceled) return LeaveLoop();
+            continue;
+        }
+        // Spool files are made before the first byte goes out: a job that
+        // cannot have them prints nothing.
+        if (g_page == 0 && !CreateSpoolFiles(job)) {
+            job.failed = true;
+            return JobExit::CleanUp;
+        }
+        job.modeFixed = true;
         ++g_page;
         std::fprintf(stderr, "PAGE: %d %d\n", g_page, static_cast<int>(job.header.NumCopies));
-        SetUpPage(job);
-        if (g_page == 1 && !StartDocument(job)) return JobExit::Abort;
+        if (g_page == 1) StartDocument(job);
         if (job.Value(MANUALDUPLEX) == 1) gSendDataToDevice = (g_page % 2 == 1) ? 1 : 0;
 
-        const PageOutcome outcome = ConvertAndSendPage(job);
-        if (outcome == PageOutcome::EndOfJob) return JobExit::EndOfJob;
-        if (outcome == PageOutcome::CleanUp) return JobExit::CleanUp;
+        if (ConvertAndSendPage(job, page) == PageOutcome::CleanUp) return JobExit::CleanUp;
+        job.lastPageHeader = job.header;
+        // Nothing more reaches a printer whose connection failed.
+        if (gPrinterStreamError != 0) return JobExit::CleanUp;
         if (Canceled) return JobExit::EndOfJob;
         std::fflush(stdout);
         g_ismiddlepage = 0;

@@ -3,12 +3,17 @@
 
 #include "rastertoNorvex/job.h"
 
-// Creates the spool files the job needs (first page, after the document
-// start); false when one cannot be made (the job cannot be printed).
+// Makes the spool files the job needs (first page, before the document start);
+// false, with an ERROR line, when one cannot be made. Each file is removed from
+// its folder as soon as it is open: only the descriptor is kept, so nothing is
+// left behind however the filter ends.
 bool CreateSpoolFiles(JobState& job);
+
+// Hands the spool files to the routing, after the document start.
+void AttachSpoolFiles(JobState& job);
 
 // Sends the spooled copies and the manual-duplex backs (end of the job).
 void ResendSpooledPages(JobState& job);
 
-// Closes and removes every spool file still open (every way out of the job).
+// Closes every spool file still open (every way out of the job).
 void RemoveSpoolFiles(JobState& job);

@@ -25,17 +25,7 @@ std::size_t CaptureWriter(const void* data, std::size_t count) {
 
 }  // namespace
 
-void ResetRoutingState() {
-    gSendDataToDevice = 1;
-    gCollateFile = 0;
-    gManualDuplexOddFile = 0;
-    gManualDuplexEvenFile = 0;
-    g_page = 0;
-    gCacheSize.fill(0);
-    g_ismiddlepage = 1;
-    Canceled = 0;
-    prntLastError[0] = '\0';
-}
+void ResetRoutingState() { ResetRouting(); }
 
 DeviceCapture::DeviceCapture(int failAt) {
     ResetRoutingState();

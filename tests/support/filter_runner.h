@@ -41,6 +41,8 @@ struct FilterInvocation {
     // Run with an empty host name (in a UTS namespace of its own; needs root).
     // A run that cannot have one exits with status 125.
     bool emptyHostName = false;
+    // Standard output is a pipe whose reader has gone (a printer switched off).
+    bool closedOutput = false;
 };
 
 FilterRun RunFilter(const FilterInvocation& invocation);

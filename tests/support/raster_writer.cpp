@@ -40,6 +40,7 @@ bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages) 
         h.NumCopies = page.copies;
         h.cupsMediaType = page.mediaType;
         std::strcpy(h.MediaColor, "");
+        if (page.edit) page.edit(h);
         ok = cupsRasterWriteHeader2(ras, &h) != 0;
         const unsigned lines =
             page.linesWritten < 0 ? page.height : static_cast<unsigned>(page.linesWritten);

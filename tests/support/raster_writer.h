@@ -27,6 +27,9 @@ struct RasterPage {
     std::function<uint8_t(unsigned x, unsigned y)> pixel;
     // Lines actually written (default: height); fewer makes a truncated page.
     int linesWritten = -1;
+    // Last changes to the header as written, for values the fields above do
+    // not reach (booleans of 7, counts of 0, ...).
+    std::function<void(cups_page_header2_t&)> edit;
 };
 
 // Writes the pages to `path`; returns false when libcups refuses.

@@ -1,0 +1,289 @@
+// Jobs that cannot print as sent: the printer still gets only whole, valid
+// commands, CUPS gets the reason and status 1, no page is lost and no spool
+// file is left behind.
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "rastertoNorvex/job.h"
+#include "support/printed_job.h"
+
+namespace {
+
+// A small page with ink all over, different on every dot.
+RasterPage Noise(unsigned w = 1216, unsigned h = 1200) {
+    RasterPage p;
+    p.width = w;
+    p.height = h;
+    p.pageW = p.pageH = 144;
+    p.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x * 7919u + y * 104729u) >> 3); };
+    return p;
+}
+
+PPDFixture Model(const char* modelName) {
+    PPDFixture f;
+    f.modelName = modelName;
+    f.platform.clear();
+    f.manualDuplexText = "Turn the pages over";
+    return f;
+}
+
+class JobFailures : public ::testing::Test {
+protected:
+    FilterInvocation Invocation(const PPDFixture& ppd, const std::vector<RasterPage>& pages,
+                                const std::string& options = "") {
+        FilterInvocation inv = Job(dir, ppd, pages, options);
+        inv.env.push_back("TMPDIR=" + spool.path());
+        return inv;
+    }
+    PrintedJob Print(const PPDFixture& ppd, const std::vector<RasterPage>& pages,
+                     const std::string& options = "") {
+        PrintedJob job = PrintJob(Invocation(ppd, pages, options));
+        EXPECT_TRUE(job.checked) << job.checkOutput;
+        EXPECT_EQ(std::string(job.run.out.begin(), job.run.out.end()).find("Fail"), std::string::npos)
+            << "a failure text in the printer stream";
+        return job;
+    }
+    void TearDown() override {
+        EXPECT_TRUE(std::filesystem::is_empty(spool.path())) << "a spool file was left behind";
+    }
+    TempDir dir, spool;
+};
+
+// A page too large to hold sends nothing of itself: no page start, no PAGE
+// line; the pages around it print and the job fails.
+TEST_F(JobFailures, PageTooLargeToHoldIsLeftOutWhole) {
+    RasterPage huge = Noise(200, 200);
+    huge.pageW = huge.pageH = 5000;  // 41666 x 41666 dots at 600 dpi
+    const PrintedJob job = Print(PPDFixture{}, {Noise(), huge, Noise()});
+    EXPECT_EQ(job.run.status, 1);
+    EXPECT_EQ(job.PageOrder(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(job.run.CountLinesStartingWith("PAGE:"), 2);
+    EXPECT_TRUE(job.run.HasLine("ERROR: Page 2 of 5000 x 5000 points cannot be printed: its image "
+                                "exceeds 256 MiB"))
+        << job.run.err;
+    EXPECT_EQ(job.run.CountLinesStartingWith("ERROR:"), 1);
+    EXPECT_FALSE(job.run.HasLine("INFO: Ready to print."));
+
+    const PrintedJob alone = PrintJob(Invocation(PPDFixture{}, {huge}));
+    EXPECT_EQ(alone.run.status, 1);
+    EXPECT_TRUE(alone.run.out.empty());
+}
+
+// A raster that stops early: the page is closed and the document ended, and
+// the log says how much of it arrived.
+TEST_F(JobFailures, TruncatedPageIsFinishedAndReported) {
+    RasterPage page = Noise();
+    page.linesWritten = 10;
+    const PrintedJob job = Print(PPDFixture{}, {page});
+    EXPECT_EQ(job.run.status, 1);
+    ASSERT_EQ(job.decoded.pages.size(), 1u);
+    EXPECT_TRUE(job.decoded.pages[0].complete);
+    EXPECT_EQ(job.Commands("RESET").size(), 1u);
+    EXPECT_TRUE(job.run.HasLine("ERROR: Page 1 ended after 10 of its 1200 raster lines")) << job.run.err;
+}
+
+// One-sided and two-sided pages in one job on a manual-duplex printer: the
+// first page decides, every page is printed, nothing fails.
+TEST_F(JobFailures, SidesOfTheFirstPageHoldForTheWholeJob) {
+    PPDFixture kavrin = Model("Norvex Kavrin Series");
+    kavrin.supportManualDuplex = "true";
+    RasterPage oneSided = Noise(), twoSided = Noise();
+    twoSided.duplex = twoSided.tumble = true;
+
+    const PrintedJob single = Print(kavrin, {oneSided, twoSided});
+    EXPECT_EQ(single.run.status, 0) << single.run.err;
+    EXPECT_EQ(single.PageOrder(), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(single.Commands("MANUAL_DUPLEX").empty());
+
+    const PrintedJob manual = Print(kavrin, {twoSided, oneSided, oneSided});
+    EXPECT_EQ(manual.run.status, 0) << manual.run.err;
+    EXPECT_EQ(manual.PageOrder(), (std::vector<int>{1, 3, 4, 2}));
+    EXPECT_EQ(manual.Commands("MANUAL_DUPLEX").size(), 1u);
+    EXPECT_TRUE(manual.run.HasLine("INFO:Turn the pages over"));
+}
+
+// The blank back of an odd two-sided job is sent as the job's real pages are:
+// same image command, same size, all white.
+TEST_F(JobFailures, BlankBackCarriesWhatTheRealPagesCarry) {
+    struct Case {
+        const char* model;
+        unsigned resX;
+        const char* rasterImage;  // PLATFORM_C's image command, stripe height included
+    } cases[] = {
+        {"Norvex Orvane 210 Series", 600, "whole=1216x1200 raster=1216x768"},
+        {"Norvex Orvane 210 Series", 1200, "whole=2432x1200 raster=2432x384"},
+        {"Norvex Kavrin Series", 600, nullptr},
+        {"Norvex Lurran 3010 Series", 600, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " at " + std::to_string(c.resX));
+        RasterPage page = Noise(c.resX == 1200 ? 2432 : 1216);
+        page.resX = c.resX;
+        page.duplex = true;
+        const PrintedJob job = Print(Model(c.model), {page}, "Duplex=DuplexNoTumble");
+        EXPECT_EQ(job.run.status, 0) << job.run.err;
+        ASSERT_EQ(job.decoded.pages.size(), 2u);
+        const DecodedPage &real = job.decoded.pages[0], &blank = job.decoded.pages[1];
+        EXPECT_TRUE(blank.complete);
+        EXPECT_EQ(blank.width, real.width);
+        EXPECT_EQ(blank.height, real.height);
+        const std::vector<uint8_t> bits = PageBits(blank);
+        EXPECT_TRUE(std::all_of(bits.begin(), bits.end(), [](uint8_t b) { return b == 0; }));
+        if (c.rasterImage) {
+            const auto images = job.Commands("RASTER_IMAGE");
+            ASSERT_EQ(images.size(), 2u);
+            for (const std::string& image : images) EXPECT_NE(image.find(c.rasterImage), std::string::npos) << image;
+        }
+    }
+}
+
+// Header values CUPS never writes are read as numbers: any non-zero boolean
+// is on; copies and density are brought into what the printer takes, with a
+// warning.
+TEST_F(JobFailures, HeaderAndOptionValuesAreBounded) {
+    RasterPage page = Noise();
+    page.edit = [](cups_page_header2_t& h) {
+        const unsigned seven = 7;
+        std::memcpy(&h.Duplex, &seven, sizeof seven);
+        std::memcpy(&h.Tumble, &seven, sizeof seven);
+        std::memcpy(&h.ManualFeed, &seven, sizeof seven);
+        std::memcpy(&h.Orientation, &seven, sizeof seven);
+        h.NumCopies = 0;
+    };
+    const PrintedJob job = Print(Model("Norvex Orvane 210 Series"), {page}, "Density=9");
+    EXPECT_EQ(job.run.status, 0) << job.run.err;
+    EXPECT_TRUE(job.run.HasLine("DEBUG: ##platform = 1, ##autoduplex = 2")) << job.run.err;
+    EXPECT_TRUE(job.run.HasLine("WARNING: Copy count 0 is outside 1 to 9999; printing 1"));
+    EXPECT_TRUE(job.run.HasLine("WARNING: Density 9 is outside 0 to 4; printing with 4"));
+    EXPECT_TRUE(job.Lists("DENSITY", "level=4"));
+    ASSERT_EQ(job.decoded.pages.size(), 2u);  // two-sided: the blank back follows
+    EXPECT_EQ(job.decoded.pages[0].copies, 1);
+
+    RasterPage many = Noise();
+    many.copies = 65537;  // 1 in 16 bits; re-sent for ever if taken whole
+    const PrintedJob bounded = Print(PPDFixture{}, {many});
+    EXPECT_TRUE(bounded.run.HasLine("WARNING: Copy count 65537 is outside 1 to 9999; printing 9999"));
+    ASSERT_EQ(bounded.decoded.pages.size(), 1u);
+    EXPECT_EQ(bounded.decoded.pages[0].copies, 9999);
+}
+
+// The queue's default density (set by the administrator in the PPD) counts on
+// every platform; the job's own option wins.
+TEST_F(JobFailures, QueueDefaultsCountOnEveryPlatform) {
+    for (const char* model : {"Norvex Orvane 210 Series", "Norvex Lurran 3010 Series"}) {
+        SCOPED_TRACE(model);
+        PPDFixture ppd = Model(model);
+        ppd.density = "4";
+        const bool m = std::string(model).find("Lurran") != std::string::npos;
+        const PrintedJob byQueue = Print(ppd, {Noise()});
+        const PrintedJob byJob = Print(ppd, {Noise()}, "Density=0");
+        if (m) {
+            EXPECT_TRUE(byQueue.Lists("START_PAGE_CMD", " DENSITY=4"));
+            EXPECT_TRUE(byJob.Lists("START_PAGE_CMD", " DENSITY=0"));
+        } else {
+            EXPECT_TRUE(byQueue.Lists("DENSITY", "level=4"));
+            EXPECT_TRUE(byJob.Lists("DENSITY", "level=0"));
+        }
+    }
+}
+
+// The printer's connection goes away before the job is sent: the filter ends
+// with the error and status 1 (not killed by SIGPIPE), and leaves no spool file.
+TEST_F(JobFailures, PrinterConnectionThatGoesAwayEndsTheJobWithItsError) {
+    PPDFixture kavrin = Model("Norvex Kavrin Series");
+    for (auto [ppd, options, copies] :
+         {std::make_tuple(Model("Norvex Orvane 210 Series"), "Collate=True", 2u),
+          std::make_tuple(kavrin, "ManualDuplex=true", 1u)}) {
+        SCOPED_TRACE(options);
+        RasterPage page = Noise();
+        page.copies = copies;
+        FilterInvocation inv = Invocation(ppd, {page, page, page}, options);
+        inv.closedOutput = true;
+        const FilterRun run = RunFilter(inv);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_TRUE(run.HasLine("ERROR: Unable to write to the printer (Broken pipe); the job did not "
+                                "print completely"))
+            << run.err;
+        EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
+        EXPECT_TRUE(std::filesystem::is_empty(spool.path()));
+    }
+}
+
+// Killed outright in the middle of a manual-duplex job: the spool files were
+// never in the folder by name.
+TEST_F(JobFailures, KilledFilterLeavesNoSpoolFile) {
+    FilterInvocation inv = Invocation(Model("Norvex Kavrin Series"), {Noise(), Noise()}, "ManualDuplex=true");
+    const std::string raster = inv.stdinPath;
+    FilterProcess filter(inv);
+    const std::vector<uint8_t> bytes = [&] {
+        std::ifstream in(raster, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    }();
+    ASSERT_TRUE(filter.Feed(bytes.data(), bytes.size() / 2));
+    ASSERT_TRUE(filter.WaitForLine("PAGE: 1"));
+    filter.Signal(SIGKILL);
+    EXPECT_EQ(filter.Finish().status, 128 + SIGKILL);
+}
+
+// A spool file that reaches the size limit: copy 1 prints whole, the cut
+// copy is never sent, the document is closed, the job fails.
+std::vector<uint8_t> gPrinted;
+std::size_t Printed(const void* data, std::size_t count) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    gPrinted.insert(gPrinted.end(), p, p + count);
+    return 1;
+}
+
+TEST_F(JobFailures, SpoolFileAtItsSizeLimitSendsNoCutCopy) {
+    RasterPage page = Noise();
+    page.copies = 2;
+    const FilterInvocation inv = Invocation(Model("Norvex Orvane 210 Series"), {page, page}, "Collate=True");
+    std::vector<std::string> args = {"rastertoNorvex", "1", "user", "title", "2", "Collate=True"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    JobRequest request;
+    request.argc = 6;
+    request.argv = argv.data();
+    request.ppdPath = inv.ppd.c_str();
+    request.input = open(inv.stdinPath.c_str(), O_RDONLY);
+    request.output = Printed;
+    request.interactive = false;
+    ASSERT_GE(request.input, 0);
+
+    const char* oldTmp = std::getenv("TMPDIR");
+    const std::string savedTmp = oldTmp ? oldTmp : "";
+    setenv("TMPDIR", spool.path().c_str(), 1);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = 64 * 1024;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    gPrinted.clear();
+    testing::internal::CaptureStderr();
+    const int status = RunJob(request);
+    const std::string err = testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_DFL);
+    if (oldTmp) setenv("TMPDIR", savedTmp.c_str(), 1); else unsetenv("TMPDIR");
+    close(request.input);
+
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find("ERROR: Unable to write a spool file (File too large); collated copies and the "
+                       "backs of manual duplex are not printed"),
+              std::string::npos)
+        << err;
+    DecodeResult decoded;
+    Listing(gPrinted, &decoded);
+    EXPECT_TRUE(decoded.ok()) << decoded.errors.front().message;
+    EXPECT_EQ(decoded.pages.size(), 2u);
+}
+
+}  // namespace
