@@ -6,6 +6,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,15 +17,28 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// The PJL JOBTIME line carries the minute of the run: it is cut out.
-Bytes WithoutJobTime(Bytes stream) {
-    const std::string key = "@PJL JOBTIME=";
-    const auto at = std::search(stream.begin(), stream.end(), key.begin(), key.end());
-    if (at != stream.end()) {
-        const auto eol = std::find(at, stream.end(), uint8_t{'\n'});
-        stream.erase(at, eol == stream.end() ? eol : eol + 1);
+// The stream without its 00 00 pairs and its PJL JOBTIME line: on C and Z the
+// keep-alive adds 00 00 between commands every 10 seconds, which a slow run
+// (under the sanitizers) reaches at other points, and JOBTIME carries the
+// minute of the run. Every other byte is kept, in order, as the decoder cuts
+// the stream into commands.
+Bytes WithoutJobTime(const Bytes& stream) {
+    std::istringstream lines(Listing(stream));
+    std::vector<std::pair<std::size_t, bool>> items;  // offset, kept
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::size_t offset = 0;
+        std::string name;
+        if (!(fields >> offset >> name)) continue;
+        items.emplace_back(offset, name != "ZERO" && line.find("JOBTIME") == std::string::npos);
     }
-    return stream;
+    Bytes kept;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::size_t end = i + 1 < items.size() ? items[i + 1].first : stream.size();
+        if (items[i].second && items[i].first <= end && end <= stream.size())
+            kept.insert(kept.end(), stream.begin() + items[i].first, stream.begin() + end);
+    }
+    return kept;
 }
 
 // Small pages (144 pt square: a 1216 x 1200 image at 600 dpi, five 256-line
@@ -80,7 +94,7 @@ protected:
         EXPECT_EQ(a.status, 0) << a.err;
         EXPECT_EQ(b.status, 0) << b.err;
         const Bytes sequential = WithoutJobTime(a.out);
-        ASSERT_FALSE(sequential.empty());
+        ASSERT_GT(sequential.size(), a.out.size() * 9 / 10);  // the pages are compared
         EXPECT_EQ(RunDecoder({"--check", "--quiet"}, sequential).status, 0);
         EXPECT_TRUE(WithoutJobTime(b.out) == sequential)
             << platform << " " << pages.size() << " pages, options \"" << options << "\"";
