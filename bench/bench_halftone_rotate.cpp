@@ -6,12 +6,9 @@
 #include <utility>
 #include <vector>
 
-extern "C" {
-#include <jbig.h>
-}
-
 #include "common/platform.h"
 #include "common/rotate.h"
+#include "jbigCompress/jbig_compress.h"
 #include "prnt/halftone.h"
 #include "sample_page.h"
 
@@ -89,21 +86,20 @@ void BM_Rotate180(benchmark::State& state) {
 }
 BENCHMARK(BM_Rotate180)->ArgName("blank")->Arg(0)->Arg(1)->MinWarmUpTime(0.5)->Unit(benchmark::kMillisecond);
 
-void CountBytes(unsigned char*, std::size_t len, void* total) { *static_cast<std::size_t*>(total) += len; }
-
 // One JBIG-KIT stream over `lines` rows of `widthDots` dots starting at `bits`.
 std::size_t Compress(uint8_t* bits, unsigned long widthDots, unsigned long lines, int order,
                      int options, unsigned long l0) {
-    std::size_t total = 0;
-    unsigned char* planes[1] = {bits};
-    jbg_enc_state s;
-    jbg_enc_init(&s, widthDots, lines, 1, planes, CountBytes, &total);
-    jbg_enc_layers(&s, 0);
-    jbg_enc_lrange(&s, 0, -1);
-    jbg_enc_options(&s, order, options, l0, 0, 0);
-    jbg_enc_out(&s);
-    jbg_enc_free(&s);
-    return total;
+    JBIG_BIH bih{};
+    bih.ParamP = 1;
+    bih.ParamImgWidth = static_cast<uint32_t>(widthDots);
+    bih.ParamImgHeight = static_cast<uint32_t>(lines);
+    bih.ParamL0 = static_cast<uint32_t>(l0);
+    bih.ParamOrder = static_cast<uint8_t>(order);
+    bih.ParamOption = static_cast<uint8_t>(options);
+    static ByteBuffer out;  // reused, as the filter's output buffer is within a page
+    out.size = 0;
+    JBIGCompress(bih, bits, &out);
+    return static_cast<std::size_t>(out.size);
 }
 
 // PLATFORM_Z: 256-line bands, each its own stream (order 3, LRLTWO|TPDON|TPBON).

@@ -150,6 +150,8 @@ struct FilterRun {
 };
 
 struct RunRequest {
+    char options[256];
+    int threads;  // NORVEX_THREADS; 0: not set (the filter's default)
     char ppd[1024];
     char raster[1024];
     char output[1024];
@@ -189,6 +191,7 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 // environment, the printer stream into `output`, the log dropped.
 FilterRun SpawnFilter(const char* filter, const RunRequest& req) {
     const std::string ppdVar = std::string("PPD=") + req.ppd;
+    const std::string threadsVar = "NORVEX_THREADS=" + std::to_string(req.threads);
     timespec start, end;
     clock_gettime(CLOCK_MONOTONIC, &start);
     const pid_t pid = fork();
@@ -200,9 +203,10 @@ FilterRun SpawnFilter(const char* filter, const RunRequest& req) {
         dup2(out, 1);
         dup2(null, 2);
         char* const argv[] = {const_cast<char*>(filter), const_cast<char*>("1"), const_cast<char*>("bench"),
-                              const_cast<char*>("sample page"), const_cast<char*>("1"), const_cast<char*>(""),
+                              const_cast<char*>("sample page"), const_cast<char*>("1"), const_cast<char*>(req.options),
                               const_cast<char*>(req.raster), nullptr};
-        char* const envp[] = {const_cast<char*>(ppdVar.c_str()), nullptr};
+        char* const envp[] = {const_cast<char*>(ppdVar.c_str()),
+                              req.threads > 0 ? const_cast<char*>(threadsVar.c_str()) : nullptr, nullptr};
         execve(filter, argv, envp);
         _exit(127);
     }
@@ -250,8 +254,11 @@ void StopLauncher(Launcher& launcher) {
 }
 
 FilterRun RunFilter(const Launcher& launcher, const std::string& ppd, const std::string& raster,
-                    const std::string& output) {
+                    const std::string& output, const std::string& options = "", int threads = 0) {
     RunRequest req{};
+    if (options.size() >= sizeof req.options) Die("options too long");
+    std::strcpy(req.options, options.c_str());
+    req.threads = threads;
     if (ppd.size() >= sizeof req.ppd || raster.size() >= sizeof req.raster || output.size() >= sizeof req.output)
         Die("path too long");
     std::strcpy(req.ppd, ppd.c_str());
@@ -332,49 +339,54 @@ std::size_t Encode(unsigned char* bits, unsigned long width, unsigned long rows,
 Times FloorJbig(Platform platform, DecodedPage& page) {
     const Stopwatch watch;
     const std::size_t stride = page.stride;
+    const uint32_t width = page.width * static_cast<uint32_t>(page.bitsPerDot);  // in bits
     if (platform == PLATFORM_Z) {
         for (uint32_t top = 0; top < page.height; top += 256) {
             const uint32_t rows = std::min<uint32_t>(256, page.height - top);
-            Encode(page.bits.data() + top * stride, page.width, rows, 3, 0x58, rows, 0);
+            Encode(page.bits.data() + top * stride, width, rows, 3, 0x58, rows, 0);
         }
     } else if (platform == PLATFORM_C) {
-        Encode(page.bits.data(), page.width, page.height, 0, 0x08, 768, 8);
+        // The stripe is 768 lines at 600 dpi across, 384 at 1200 (twice as wide).
+        Encode(page.bits.data(), width, page.height, 0, 0x08, width > 5000 ? 384 : 768, 8);
     } else {
-        Encode(page.bits.data(), page.width, page.height, 3, 0x5C, 256, 0);
+        Encode(page.bits.data(), width, page.height, 3, 0x5C, 256, 0);
     }
     return watch.Elapsed();
 }
 
 // ---- Measurement and report.
 
+// Per page kind: the filter on its default threads and on one (NORVEX_THREADS=1).
 struct Row {
     std::string kind;
-    double filterMs = 0;  // per page, once the job runs
+    double filterMs = 0, seqFilterMs = 0;  // per page, once the job runs
+    double cpuMs = 0, seqCpuMs = 0;        // processor time per page (user + system)
     double readMs = 1e300, jbigMs = 1e300;
-    double firstPageMs = 1e300;  // a one-page job, start-up included
-    double peakMiB = 0;          // of a one-page job
-    double Ratio() const { return filterMs / (readMs + jbigMs); }
+    double firstPageMs = 1e300, seqFirstPageMs = 1e300;  // a one-page job, start-up included
+    double peakMiB = 0, jobPeakMiB = 0;                  // of a one-page job, of the whole job
+    double Floor() const { return readMs + jbigMs; }
 };
 
 // One page kind on one platform.
 struct Cell {
     const PlatformCase* pc;
-    std::string kind, onePage, jobFile, ppd;
+    std::string kind, onePage, jobFile, ppd, options;
     DecodedPage dots;
     Row row;
-    double fastestJobMs = 1e300;
+    double fastestJobMs = 1e300, seqFastestJobMs = 1e300;
+    double jobCpuMs = 1e300, seqJobCpuMs = 1e300, oneCpuMs = 1e300, seqOneCpuMs = 1e300;
 };
 
 // The first runs keep the streams, which are checked, and warm the caches.
 Cell PrepareCell(const Args& args, const Launcher& launcher, const PlatformCase& pc, const std::string& kind,
-                 const std::string& onePage, const std::string& jobFile) {
-    Cell cell{&pc, kind, onePage, jobFile, args.ppdDir + "/" + pc.ppd, {}, {}, 1e300};
+                 const std::string& onePage, const std::string& jobFile, const std::string& options) {
+    Cell cell{&pc, kind, onePage, jobFile, args.ppdDir + "/" + pc.ppd, options, {}, {}};
     cell.row.kind = kind;
     const std::string streams = args.streamsDir.empty() ? args.workDir : args.streamsDir;
     const std::string oneOut = streams + "/" + pc.name + "-" + kind + ".prn";
     const std::string jobOut = streams + "/" + pc.name + "-" + kind + "-x" + std::to_string(args.jobPages) + ".prn";
-    RunFilter(launcher, cell.ppd, onePage, oneOut);
-    RunFilter(launcher, cell.ppd, jobFile, jobOut);
+    RunFilter(launcher, cell.ppd, onePage, oneOut, options);
+    RunFilter(launcher, cell.ppd, jobFile, jobOut, options);
     cell.dots = CheckStream(oneOut, 1, true);
     CheckStream(jobOut, args.jobPages, false);
     return cell;
@@ -399,30 +411,48 @@ void Sample(const Args& args, const Launcher& launcher, Cell& cell, int run) {
     if (args.verbose)
         std::fprintf(stderr, "%s %-5s run %d: floor %.1f + %.1f ms (cpu %.1f + %.1f)\n", cell.pc->name,
                      cell.kind.c_str(), run, read.wall, jbig.wall, read.cpu, jbig.cpu);
-    const FilterRun one = RunFilter(launcher, cell.ppd, cell.onePage, "/dev/null");
-    const FilterRun job = RunFilter(launcher, cell.ppd, cell.jobFile, "/dev/null");
+    const FilterRun one = RunFilter(launcher, cell.ppd, cell.onePage, "/dev/null", cell.options);
+    const FilterRun job = RunFilter(launcher, cell.ppd, cell.jobFile, "/dev/null", cell.options);
+    const FilterRun seqOne = RunFilter(launcher, cell.ppd, cell.onePage, "/dev/null", cell.options, 1);
+    const FilterRun seqJob = RunFilter(launcher, cell.ppd, cell.jobFile, "/dev/null", cell.options, 1);
     row.firstPageMs = std::min(row.firstPageMs, one.time.wall);
+    row.seqFirstPageMs = std::min(row.seqFirstPageMs, seqOne.time.wall);
     cell.fastestJobMs = std::min(cell.fastestJobMs, job.time.wall);
+    cell.seqFastestJobMs = std::min(cell.seqFastestJobMs, seqJob.time.wall);
+    cell.oneCpuMs = std::min(cell.oneCpuMs, one.time.cpu);
+    cell.seqOneCpuMs = std::min(cell.seqOneCpuMs, seqOne.time.cpu);
+    cell.jobCpuMs = std::min(cell.jobCpuMs, job.time.cpu);
+    cell.seqJobCpuMs = std::min(cell.seqJobCpuMs, seqJob.time.cpu);
     row.peakMiB = std::max(row.peakMiB, one.maxRssKiB / 1024.0);
+    row.jobPeakMiB = std::max(row.jobPeakMiB, job.maxRssKiB / 1024.0);
     // Start-up and the job's opening and close are in both jobs: what is left
     // is what every further page costs.
-    row.filterMs = (cell.fastestJobMs - row.firstPageMs) / (args.jobPages - 1);
+    const int more = args.jobPages - 1;
+    row.filterMs = (cell.fastestJobMs - row.firstPageMs) / more;
+    row.seqFilterMs = (cell.seqFastestJobMs - row.seqFirstPageMs) / more;
+    row.cpuMs = (cell.jobCpuMs - cell.oneCpuMs) / more;
+    row.seqCpuMs = (cell.seqJobCpuMs - cell.seqOneCpuMs) / more;
     if (args.verbose)
-        std::fprintf(stderr, "%s %-5s run %d: 1-page job %.1f ms (cpu %.1f), %d-page job %.1f ms (cpu %.1f)\n",
-                     cell.pc->name, cell.kind.c_str(), run, one.time.wall, one.time.cpu, args.jobPages,
-                     job.time.wall, job.time.cpu);
+        std::fprintf(stderr, "%s %-10s run %d: 1-page job %.1f ms (seq %.1f), %d-page job %.1f ms (seq %.1f)\n",
+                     cell.pc->name, cell.kind.c_str(), run, one.time.wall, seqOne.time.wall, args.jobPages,
+                     job.time.wall, seqJob.time.wall);
 }
 
 void PrintTable(const PlatformCase& pc, const std::vector<Cell>& cells, const Args& args) {
-    std::printf("\nPlatform %s (%s), A4 600 dpi, raster 4960 x 7016, fastest of %d runs\n\n", pc.name, pc.ppd,
-                args.runs);
-    std::printf("| page  | filter ms/page | floor ms/page (read + JBIG) | ratio | 1-page job ms | peak RSS MiB |\n");
-    std::printf("|-------|---------------:|----------------------------:|------:|--------------:|-------------:|\n");
+    std::printf("\nPlatform %s (%s), A4, fastest of %d runs; par: default threads, seq: NORVEX_THREADS=1\n\n",
+                pc.name, pc.ppd, args.runs);
+    std::printf("| page       | floor ms/page (read + JBIG) | par ms/page | ratio | seq ms/page | ratio "
+                "| cpu ms/page par / seq | 1-page job ms par / seq | ratio | peak RSS MiB 1 page / job |\n");
+    std::printf("|------------|----------------------------:|------------:|------:|------------:|------:"
+                "|----------------------:|------------------------:|------:|--------------------------:|\n");
     for (const Cell& cell : cells) {
         if (cell.pc != &pc) continue;
         const Row& r = cell.row;
-        std::printf("| %-5s | %14.1f | %10.1f (%5.1f + %5.1f) | %5.2f | %13.1f | %12.1f |\n", r.kind.c_str(),
-                    r.filterMs, r.readMs + r.jbigMs, r.readMs, r.jbigMs, r.Ratio(), r.firstPageMs, r.peakMiB);
+        std::printf("| %-10s | %10.1f (%5.1f + %5.1f) | %11.1f | %5.2f | %11.1f | %5.2f | %10.1f / %8.1f "
+                    "| %11.1f / %9.1f | %5.2f | %12.1f / %10.1f |\n",
+                    r.kind.c_str(), r.Floor(), r.readMs, r.jbigMs, r.filterMs, r.filterMs / r.Floor(),
+                    r.seqFilterMs, r.seqFilterMs / r.Floor(), r.cpuMs, r.seqCpuMs, r.firstPageMs,
+                    r.seqFirstPageMs, r.firstPageMs / r.Floor(), r.peakMiB, r.jobPeakMiB);
     }
     std::fflush(stdout);
 }
@@ -444,18 +474,36 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> files;
     std::vector<Cell> cells;
-    for (const char* kind : kPageKinds) {
-        const bool blank = std::strcmp(kind, "blank") == 0;
-        RasterPage page = ReadFirstPage(args.pagesDir + "/" + (blank ? "text" : kind) + ".ras");
-        if (blank) std::fill(page.pixels.begin(), page.pixels.end(), 0xFF);
-        const std::string onePage = args.workDir + "/job-" + kind + "-x1.ras";
-        const std::string jobFile = args.workDir + "/job-" + kind + "-x" + std::to_string(args.jobPages) + ".ras";
-        WriteJob(onePage, page, 1);
-        WriteJob(jobFile, page, args.jobPages);
-        files.push_back(onePage);
-        files.push_back(jobFile);
-        for (const PlatformCase& pc : kPlatforms)
-            cells.push_back(PrepareCell(args, launcher, pc, kind, onePage, jobFile));
+    // Kinds at 600 dpi, then the 1200 dpi pages: C at 1200 x 600 (its own
+    // rendering, kind-1200.ras, twice as wide) and M with DPI1200 (2 bits a dot).
+    for (int hi = 0; hi < 2; ++hi) {
+        for (const char* kind : kPageKinds) {
+            const bool blank = std::strcmp(kind, "blank") == 0;
+            const std::string suffix = hi ? "-1200" : "";
+            RasterPage page = ReadFirstPage(args.pagesDir + "/" + (blank ? "text" : kind) + suffix + ".ras");
+            if (blank) std::fill(page.pixels.begin(), page.pixels.end(), 0xFF);
+            const std::string name = std::string(kind) + suffix;
+            const std::string onePage = args.workDir + "/job-" + name + "-x1.ras";
+            const std::string jobFile = args.workDir + "/job-" + name + "-x" + std::to_string(args.jobPages) + ".ras";
+            WriteJob(onePage, page, 1);
+            WriteJob(jobFile, page, args.jobPages);
+            files.push_back(onePage);
+            files.push_back(jobFile);
+            for (const PlatformCase& pc : kPlatforms) {
+                if (!hi) {
+                    cells.push_back(PrepareCell(args, launcher, pc, kind, onePage, jobFile, ""));
+                } else if (pc.platform == PLATFORM_C) {
+                    cells.push_back(PrepareCell(args, launcher, pc, name, onePage, jobFile, ""));
+                }
+            }
+            if (hi) {
+                // M at DPI1200 takes the 600 dpi page.
+                const std::string lowOne = args.workDir + "/job-" + kind + "-x1.ras";
+                const std::string lowJob = args.workDir + "/job-" + kind + "-x" + std::to_string(args.jobPages) + ".ras";
+                cells.push_back(PrepareCell(args, launcher, kPlatforms[2], std::string(kind) + "-2bit", lowOne,
+                                            lowJob, "DPI1200"));
+            }
+        }
     }
     for (int r = 1; r <= args.runs; ++r)
         for (Cell& cell : cells) Sample(args, launcher, cell, r);

@@ -1,18 +1,30 @@
 // JBIG wrapper over JBIG-KIT's encoder: one band in, its T.82 stream appended
-// to the collection buffer.
+// to a collection buffer.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-#include "prnt/image.h"
+#include "common/byte_buffer.h"
 
-// Collection buffer of the band being compressed, the bytes in it, and the bytes
-// allocated for it. The encoder's output for unfavourable content can be larger
-// than the raw band, so jbig_data_out grows the buffer rather than trusting a size.
-extern uint8_t* gpCompImgData;
-extern int gJbigCompressDataLen;
-extern int gJbigCompressDataCap;
+// JBIG parameters of a page image, mirroring the T.82 image header.
+struct _JBIG_BIH {
+    uint8_t ParamDl;
+    uint8_t ParamD;
+    uint8_t ParamP;
+    uint8_t ParamReserved;
+    uint32_t ParamImgWidth;
+    uint32_t ParamImgHeight;
+    uint32_t ParamL0;
+    uint8_t ParamMx;
+    uint8_t ParamMy;
+    uint8_t ParamOrder;
+    uint8_t ParamOption;
+};
+typedef _JBIG_BIH JBIG_BIH;
 
-int JBIGCompress(JBIG_BIH JbigBih, uint8_t* pKPlaneData);
-void jbig_data_out(unsigned char* buffer, std::size_t len, void* file);
+// Encodes ParamImgHeight rows of ParamImgWidth bits (MSB first, whole bytes per
+// row) and appends the complete image entity to `collection`. Returns 1, or 0
+// when a buffer could not be had; nothing is appended then. Each call owns its
+// encoder state, so bands may be encoded on several threads at once, each into
+// its own collection buffer.
+int JBIGCompress(JBIG_BIH JbigBih, uint8_t* pKPlaneData, ByteBuffer* collection);

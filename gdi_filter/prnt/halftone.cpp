@@ -67,7 +67,7 @@ uint8_t DotValue(uint8_t v, uint8_t t, const Screen& screen) {
 }
 
 void DitherPerPixel(const uint8_t* src, uint32_t width, uint32_t rows, uint8_t* tar,
-                    const Screen& screen) {
+                    const Screen& screen, uint32_t* dotCount) {
     const uint32_t dotsPerByte = screen.twoBit ? 4 : 8;
     const uint32_t shift = screen.twoBit ? 2 : 1;
     uint32_t dots = 0, iHalftone = 0, jHalftone = 0, coverage = 0;
@@ -88,7 +88,7 @@ void DitherPerPixel(const uint8_t* src, uint32_t width, uint32_t rows, uint8_t* 
         }
         iHalftone = (iHalftone + 1) % kTile;
     }
-    gImageCoverage += coverage;
+    *dotCount += coverage;
 }
 
 // ---- Sixteen dots at a time, for byte-aligned rows (every width the driver uses).
@@ -243,7 +243,7 @@ void DitherRow2(const uint8_t* grey, uint32_t width, uint8_t* out, const RowScre
 }
 
 void DitherAligned(const uint8_t* src, uint32_t width, uint32_t rows, uint8_t* tar,
-                   const Screen& screen) {
+                   const Screen& screen, uint32_t* dotCount) {
     const std::size_t rowBytes = screen.twoBit ? width / 4 : width / 8;
     const bool negative = screen.negativeDots || screen.negativeBytes;
     uint32_t firstColumn = 0;  // jHalftone at the start of the row
@@ -263,12 +263,13 @@ void DitherAligned(const uint8_t* src, uint32_t width, uint32_t rows, uint8_t* t
         }
         firstColumn = (firstColumn + width) % kTile;
     }
-    if (screen.countDots) gImageCoverage += coverage;
+    if (screen.countDots) *dotCount += coverage;
 }
 #endif  // __SSE2__
 
 int Dither(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t srcImgHpixels,
-           uint8_t* pTarImgData, int bNegative, int b1200dpi, int platform, bool allowAligned) {
+           uint8_t* pTarImgData, int bNegative, int b1200dpi, int platform, bool allowAligned,
+           uint32_t* dotCount) {
     Screen screen;
     if (pSrcImgData == nullptr || pTarImgData == nullptr) return 0;
     if (!ChooseScreen(platform, bNegative, b1200dpi, &screen)) return 0;
@@ -277,13 +278,13 @@ int Dither(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t srcImgHpi
 #if defined(__SSE2__)
     const bool byteAligned = srcImgWbytes % (screen.twoBit ? 4 : 8) == 0;
     if (allowAligned && byteAligned) {
-        DitherAligned(pSrcImgData, srcImgWbytes, srcImgHpixels, pTarImgData, screen);
+        DitherAligned(pSrcImgData, srcImgWbytes, srcImgHpixels, pTarImgData, screen, dotCount);
         return 1;
     }
 #else
     (void)allowAligned;
 #endif
-    DitherPerPixel(pSrcImgData, srcImgWbytes, srcImgHpixels, pTarImgData, screen);
+    DitherPerPixel(pSrcImgData, srcImgWbytes, srcImgHpixels, pTarImgData, screen, dotCount);
     return 1;
 }
 
@@ -295,12 +296,19 @@ int HalftoneDither(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t s
                    uint8_t* pTarImgData, uint32_t /*realImgWByte*/, int bNegative, int b1200dpi,
                    int platform) {
     return Dither(pSrcImgData, srcImgWbytes, srcImgHpixels, pTarImgData, bNegative, b1200dpi,
-                  platform, true);
+                  platform, true, &gImageCoverage);
+}
+
+int HalftoneDitherBand(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t srcImgHpixels,
+                       uint8_t* pTarImgData, int bNegative, int b1200dpi, int platform,
+                       uint32_t* dotCount) {
+    return Dither(pSrcImgData, srcImgWbytes, srcImgHpixels, pTarImgData, bNegative, b1200dpi,
+                  platform, true, dotCount);
 }
 
 int HalftoneDitherPerPixel(const uint8_t* pSrcImgData, uint32_t srcImgWbytes,
                            uint32_t srcImgHpixels, uint8_t* pTarImgData, uint32_t /*realImgWByte*/,
                            int bNegative, int b1200dpi, int platform) {
     return Dither(pSrcImgData, srcImgWbytes, srcImgHpixels, pTarImgData, bNegative, b1200dpi,
-                  platform, false);
+                  platform, false, &gImageCoverage);
 }

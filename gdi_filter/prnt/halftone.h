@@ -17,6 +17,14 @@ extern const uint8_t HT_TABLE_2BIG[256];
 int HalftoneDither(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t srcImgHpixels,
                    uint8_t* pTarImgData, uint32_t realImgWByte, int bNegative, int b1200dpi,
                    int platform);
+// The rows of one band of the page, dithered as HalftoneDither dithers them
+// within the page when the band starts a multiple of 16 rows into it (the
+// screen restarts on every band) and the rows are whole bytes. The band's dots
+// are added to *dotCount, not to gImageCoverage, so that bands can be dithered
+// on several threads at once.
+int HalftoneDitherBand(const uint8_t* pSrcImgData, uint32_t srcImgWbytes, uint32_t srcImgHpixels,
+                       uint8_t* pTarImgData, int bNegative, int b1200dpi, int platform,
+                       uint32_t* dotCount);
 // The same dots made one at a time, as the screen is defined; HalftoneDither
 // takes this path only for rows that do not end on a byte boundary, and on
 // processors without SSE2.

@@ -7,12 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "common/byte_order.h"
 #include "common/last_error.h"
 #include "common/platform.h"
-#include "jbigCompress/jbig_compress.h"
 #include "prnt/fixed_commands.h"
 #include "prnt/page.h"
 
@@ -38,32 +36,71 @@ constexpr uint8_t kRasterImageCmd = 0x0C;
 constexpr uint8_t kJbigBandCmd = 0x1A;
 constexpr uint32_t kBandPlane = 3;
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
-// The collection buffer lives for one page's compression; it is released, and
-// the globals cleared, on every way out.
-struct CollectionBufferScope {
-    ~CollectionBufferScope() {
-        std::free(gpCompImgData);
-        gpCompImgData = nullptr;
-        gJbigCompressDataLen = 0;
-        gJbigCompressDataCap = 0;
-    }
-};
-
-// First guess at the compressed size; the buffers grow past it when needed.
-// Halftoned pages compress to a fraction of their dots, blank ones to almost
-// nothing, so reserving the raw size (or twice it) would only cost memory.
-std::size_t InitialCapacity(std::size_t rawBytes) {
-    return std::min<std::size_t>(INT_MAX, std::max<std::size_t>(rawBytes / 8, 64 * 1024));
-}
-
 int Fail(const char* message) {
     PrependLastError(message);
     return 0;
 }
+
+// jbigCmd: the band's JBIG header in the controller's little-endian form (the
+// T.82 header inside the data is big-endian), then where the band goes and how
+// many compressed bytes follow it.
+void BuildBandCmd(uint8_t (&cmd)[kJbigBandCmdLen], const JBIG_BIH& bih, uint32_t compBytes,
+                  uint32_t posVert) {
+    std::memset(cmd, 0, sizeof cmd);
+    cmd[0] = kShortCmdLead;
+    cmd[1] = kJbigBandCmdLen;
+    cmd[2] = kJbigBandCmd;
+    cmd[5] = bih.ParamP;
+    PutLE32(cmd + 7, bih.ParamImgWidth);
+    PutLE32(cmd + 11, bih.ParamL0);
+    PutLE32(cmd + 15, bih.ParamImgHeight);
+    cmd[19] = bih.ParamMx;
+    cmd[20] = bih.ParamMy;
+    cmd[21] = bih.ParamOrder;
+    cmd[22] = bih.ParamOption;
+    // BandInfo. The printer takes the data unpadded: padded size = size.
+    PutLE32(cmd + 23, compBytes);
+    PutLE32(cmd + 27, compBytes);
+    PutLE32(cmd + 31, 0);
+    PutLE32(cmd + 35, posVert);
+    PutLE32(cmd + 39, kBandPlane);
+    PutLE32(cmd + 43, 0);
+    SealShortCmd(cmd, kJbigBandCmdLen);
+}
+
+int SendImage_Z(GDI_SEND_PAGE_PARAM* page, const ByteBuffer& image) {
+    page->cmpImgBytes = 0;  // the band commands carry the sizes
+    GDI_COVERAGE_Z coverage;
+    GetCoverageCmd_Z(&coverage);
+    if (!SendRecord(coverage, 1)) return Fail("Prnt_SendPage() :: send cmdCoverage Fail .  \n");
+    Insert00();
+    GDI_RASTER_IMAGE rasterImage;
+    GetRasterImageCmd(page, &rasterImage);
+    if (!SendRecord(rasterImage, 1)) return Fail("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
+    if (!SendDataToFile(image.data, image.size, 1))
+        return Fail("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
+    return 1;
+}
+
+int SendImage_C(GDI_SEND_PAGE_PARAM* page, const ByteBuffer& image) {
+    page->cmpImgBytes = image.size;
+    GDI_RASTER_IMAGE rasterImage;
+    GetRasterImageCmd(page, &rasterImage);
+    if (!SendRecord(rasterImage, 1)) return Fail("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
+    if (!SendDataToFile(image.data, image.size, 1))
+        return Fail("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
+    return 1;
+}
+
+int SendImage_M(GDI_SEND_PAGE_PARAM* page, const JBIG_BIH& bih, const ByteBuffer& image) {
+    page->cmpImgBytes = image.size;
+    GDI_SET_JBIG_PARAM jbigParam;
+    SetJBIGCmdAndParam(&jbigParam, &bih, sizeof jbigParam, JBIG_PARAM_CMD, kLongCmdSignature);
+    if (!SendRecord(jbigParam, 1)) return Fail("Prnt_SendPage() :: send JBIG_PARAM_CMD Fail 0 ==  \n");
+    return SendJbigPackages(image.data, image.size);
+}
+
+}  // namespace
 
 JBIG_BIH JbigParamsFor(const GDI_SEND_PAGE_PARAM& page, int platform) {
     JBIG_BIH bih{};
@@ -94,36 +131,15 @@ JBIG_BIH JbigParamsFor(const GDI_SEND_PAGE_PARAM& page, int platform) {
     return bih;
 }
 
-// jbigCmd: the band's JBIG header in the controller's little-endian form (the
-// T.82 header inside the data is big-endian), then where the band goes and how
-// many compressed bytes follow it.
-void BuildBandCmd(uint8_t (&cmd)[kJbigBandCmdLen], const JBIG_BIH& bih, uint32_t compBytes,
-                  uint32_t posVert) {
-    std::memset(cmd, 0, sizeof cmd);
-    cmd[0] = kShortCmdLead;
-    cmd[1] = kJbigBandCmdLen;
-    cmd[2] = kJbigBandCmd;
-    cmd[5] = bih.ParamP;
-    PutLE32(cmd + 7, bih.ParamImgWidth);
-    PutLE32(cmd + 11, bih.ParamL0);
-    PutLE32(cmd + 15, bih.ParamImgHeight);
-    cmd[19] = bih.ParamMx;
-    cmd[20] = bih.ParamMy;
-    cmd[21] = bih.ParamOrder;
-    cmd[22] = bih.ParamOption;
-    // BandInfo. The printer takes the data unpadded: padded size = size.
-    PutLE32(cmd + 23, compBytes);
-    PutLE32(cmd + 27, compBytes);
-    PutLE32(cmd + 31, 0);
-    PutLE32(cmd + 35, posVert);
-    PutLE32(cmd + 39, kBandPlane);
-    PutLE32(cmd + 43, 0);
-    SealShortCmd(cmd, kJbigBandCmdLen);
+// Halftoned pages compress to a fraction of their dots, blank ones to almost
+// nothing, so reserving the raw size (or twice it) would only cost memory.
+std::size_t CompressedSizeGuess(std::size_t rawBytes) {
+    return std::min<std::size_t>(INT_MAX, std::max<std::size_t>(rawBytes / 8, 64 * 1024));
 }
 
 // The image must be whole bytes per row and not empty; a buffer is never sized
 // from dimensions that could not be encoded.
-int CheckImage(const GDI_SEND_PAGE_PARAM& page) {
+int CheckPageImage(const GDI_SEND_PAGE_PARAM& page) {
     char message[256];
     if (page.sendImgBuf == nullptr) return Fail("Prnt_SendPage() :: NULL == sendImgBuf .  \n");
     if (page.whlImgW == 0 || page.whlImgH == 0) {
@@ -137,68 +153,6 @@ int CheckImage(const GDI_SEND_PAGE_PARAM& page) {
                       unsigned{page.whlImgW});
         return Fail(message);
     }
-    return 1;
-}
-
-int SendImage_Z(GDI_SEND_PAGE_PARAM* page, const PageImageBuffer& image) {
-    page->cmpImgBytes = 0;  // the band commands carry the sizes
-    GDI_COVERAGE_Z coverage;
-    GetCoverageCmd_Z(&coverage);
-    if (!SendRecord(coverage, 1)) return Fail("Prnt_SendPage() :: send cmdCoverage Fail .  \n");
-    Insert00();
-    GDI_RASTER_IMAGE rasterImage;
-    GetRasterImageCmd(page, &rasterImage);
-    if (!SendRecord(rasterImage, 1)) return Fail("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
-    if (!SendDataToFile(image.data, image.size, 1))
-        return Fail("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
-    return 1;
-}
-
-int SendImage_C(GDI_SEND_PAGE_PARAM* page, const PageImageBuffer& image) {
-    page->cmpImgBytes = image.size;
-    GDI_RASTER_IMAGE rasterImage;
-    GetRasterImageCmd(page, &rasterImage);
-    if (!SendRecord(rasterImage, 1)) return Fail("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
-    if (!SendDataToFile(image.data, image.size, 1))
-        return Fail("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
-    return 1;
-}
-
-int SendImage_M(GDI_SEND_PAGE_PARAM* page, const JBIG_BIH& bih, const PageImageBuffer& image) {
-    page->cmpImgBytes = image.size;
-    GDI_SET_JBIG_PARAM jbigParam;
-    SetJBIGCmdAndParam(&jbigParam, &bih, sizeof jbigParam, JBIG_PARAM_CMD, kLongCmdSignature);
-    if (!SendRecord(jbigParam, 1)) return Fail("Prnt_SendPage() :: send JBIG_PARAM_CMD Fail 0 ==  \n");
-    return SendJbigPackages(image.data, image.size);
-}
-
-}  // namespace
-
-PageImageBuffer::~PageImageBuffer() { std::free(data); }
-
-int ReservePageImage(PageImageBuffer* buf, std::size_t capacity) {
-    if (buf->data != nullptr || capacity == 0 || capacity > static_cast<std::size_t>(INT_MAX))
-        return 0;
-    buf->data = static_cast<uint8_t*>(std::malloc(capacity));
-    if (buf->data == nullptr) return 0;
-    buf->size = 0;
-    buf->capacity = static_cast<int>(capacity);
-    return 1;
-}
-
-int AppendPageImage(PageImageBuffer* buf, const void* data, std::size_t len) {
-    const std::size_t needed = static_cast<std::size_t>(buf->size) + len;
-    if (needed > static_cast<std::size_t>(INT_MAX)) return 0;
-    if (needed > static_cast<std::size_t>(buf->capacity)) {
-        std::size_t cap = std::max<std::size_t>(buf->capacity, 4096);
-        while (cap < needed) cap = std::min<std::size_t>(cap * 2, INT_MAX);
-        auto* grown = static_cast<uint8_t*>(std::realloc(buf->data, cap));
-        if (grown == nullptr) return 0;
-        buf->data = grown;
-        buf->capacity = static_cast<int>(cap);
-    }
-    if (len != 0) std::memcpy(buf->data + buf->size, data, len);
-    buf->size = static_cast<int>(needed);
     return 1;
 }
 
@@ -237,84 +191,65 @@ int SetJBIGCmdAndParam(GDI_SET_JBIG_PARAM* pJBIGCmdAndParam, const JBIG_BIH* Jbi
     return 1;
 }
 
-int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, JBIG_BIH* JbigBih,
-                             PageImageBuffer* outbuf, int platform) {
+uint32_t JbigBandCount(const JBIG_BIH& pageBih, int platform) {
+    if (platform != PLATFORM_Z) return 1;
+    return (pageBih.ParamImgHeight + kJbigBandHeight - 1) / kJbigBandHeight;
+}
+
+int CompressImageBand(const GDI_SEND_PAGE_PARAM& page, const JBIG_BIH& pageBih, uint32_t band,
+                      int platform, ByteBuffer* out, uint32_t* checksum) {
+    const int start = out->size;
+    JBIG_BIH bih = pageBih;
+    uint8_t* bits = page.sendImgBuf;
+    std::size_t cmdAt = 0;
+    const bool banded = platform == PLATFORM_Z;
+    if (banded) {
+        // Each band is a stream of its own, read in place from the page: the
+        // encoder reads exactly the band's rows.
+        const uint32_t top = band * kJbigBandHeight;
+        const uint32_t rows = std::min<uint32_t>(kJbigBandHeight, pageBih.ParamImgHeight - top);
+        bits += std::size_t{top} * (pageBih.ParamImgWidth / 8);
+        bih.ParamImgHeight = rows;
+        bih.ParamL0 = rows;
+        // The band command goes in front; its sizes are known after the encoding.
+        cmdAt = static_cast<std::size_t>(out->size);
+        uint8_t cmd[kJbigBandCmdLen] = {};
+        if (!AppendBytes(out, cmd, sizeof cmd)) return 0;
+    }
+    const int dataAt = out->size;
+    if (JBIGCompress(bih, bits, out) != 1) {
+        out->size = start;
+        return 0;
+    }
+    uint32_t sum = kUelCmdCSum;
+    for (int k = dataAt; k < out->size; ++k) sum += out->data[k];
+    *checksum = sum % 256;
+    if (banded) {
+        uint8_t cmd[kJbigBandCmdLen];
+        BuildBandCmd(cmd, bih, static_cast<uint32_t>(out->size - dataAt), band * kJbigBandHeight);
+        std::memcpy(out->data + cmdAt, cmd, sizeof cmd);
+    }
+    return 1;
+}
+
+int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, const JBIG_BIH* JbigBih,
+                             ByteBuffer* outbuf, int platform) {
     if (pSendPageParam->sendImgBuf == nullptr || JbigBih->ParamImgWidth == 0 ||
         JbigBih->ParamImgWidth % 8 != 0 || JbigBih->ParamImgHeight == 0) {
         PrependLastError("OutputJbigkitCompression() :: image size not encodable .  \n");
         return -1;
     }
-    const bool banded = platform == PLATFORM_Z;
-    const std::size_t rowBytes = JbigBih->ParamImgWidth / 8;
-    const uint32_t pageRows = JbigBih->ParamImgHeight;
-    const uint32_t fullBands = banded ? pageRows / kJbigBandHeight : 1;
-    const uint32_t lastBandHeight = banded ? pageRows % kJbigBandHeight : 0;
-    const uint32_t bandCount = fullBands + (lastBandHeight != 0 ? 1 : 0);
-    const std::size_t oneBandImgSize = rowBytes * (banded ? kJbigBandHeight : pageRows);
-
-    // PLATFORM_Z bands are copied out so a short last band is padded with white
-    // rows. A single band is the page itself: a copy would be the same bytes, so
-    // the encoder reads the page directly.
-    std::unique_ptr<uint8_t[], FreeDeleter> band;
-    if (banded) {
-        band.reset(static_cast<uint8_t*>(std::malloc(oneBandImgSize)));
-        if (!band) {
-            PrependLastError("OutputJbigkitCompression() :: malloc band buffer Fail .  \n");
-            return -1;
-        }
-    }
-    CollectionBufferScope collection;
-    std::free(gpCompImgData);
-    gJbigCompressDataLen = 0;
-    gJbigCompressDataCap = 0;
-    const std::size_t collectionCap = InitialCapacity(oneBandImgSize);
-    gpCompImgData = static_cast<uint8_t*>(std::malloc(collectionCap));
-    if (gpCompImgData == nullptr) {
-        PrependLastError("OutputJbigkitCompression() :: malloc gpCompImgData Fail .  \n");
-        return -1;
-    }
-    gJbigCompressDataCap = static_cast<int>(collectionCap);
-
     const int start = outbuf->size;
-    uint8_t* source = pSendPageParam->sendImgBuf;
+    const uint32_t bandCount = JbigBandCount(*JbigBih, platform);
     for (uint32_t i = 0; i < bandCount; ++i) {
-        uint8_t* bits = source;
-        if (banded) {
-            const uint32_t rows =
-                (lastBandHeight != 0 && i == fullBands) ? lastBandHeight : kJbigBandHeight;
-            if (rows < kJbigBandHeight) std::memset(band.get(), 0, oneBandImgSize);
-            std::memcpy(band.get(), source, rowBytes * rows);
-            bits = band.get();
-            JbigBih->ParamImgHeight = rows;
-            JbigBih->ParamL0 = rows;
-        }
         // A band that is lost would print a wrong page reported as sent.
-        if (JBIGCompress(*JbigBih, bits) != 1) {
+        if (!CompressImageBand(*pSendPageParam, *JbigBih, i, platform, outbuf, &gImageChecksum)) {
             char message[256];
             std::snprintf(message, sizeof message,
                           "OutputJbigkitCompression() :: JBIGCompress band %u Fail .  \n", i);
             PrependLastError(message);
             return -1;
         }
-        uint32_t sum = kUelCmdCSum;
-        for (int k = 0; k < gJbigCompressDataLen; ++k) sum += gpCompImgData[k];
-        gImageChecksum = sum % 256;
-
-        bool appended = true;
-        if (banded) {
-            uint8_t cmd[kJbigBandCmdLen];
-            BuildBandCmd(cmd, *JbigBih, static_cast<uint32_t>(gJbigCompressDataLen),
-                         i * kJbigBandHeight);
-            appended = AppendPageImage(outbuf, cmd, sizeof cmd);
-        }
-        appended = appended && AppendPageImage(outbuf, gpCompImgData,
-                                               static_cast<std::size_t>(gJbigCompressDataLen));
-        if (!appended) {
-            PrependLastError("OutputJbigkitCompression() :: grow output buffer Fail .  \n");
-            return -1;
-        }
-        source += oneBandImgSize;
-        gJbigCompressDataLen = 0;
     }
     return outbuf->size - start;
 }
@@ -333,25 +268,31 @@ int SendJbigPackages(const uint8_t* data, int len) {
     return 1;
 }
 
-int Prnt_SendPage(GDI_SEND_PAGE_PARAM* pSendPageParam, int platform) {
-    // Nothing to compress for a printer that could not receive it.
-    if (platform != PLATFORM_C && platform != PLATFORM_Z && platform != PLATFORM_M) return 0;
-    if (!CheckImage(*pSendPageParam)) return 0;
-
-    JBIG_BIH bih = JbigParamsFor(*pSendPageParam, platform);
-    const std::size_t rawBytes = std::size_t{pSendPageParam->whlImgW} / 8 * pSendPageParam->whlImgH;
-    PageImageBuffer image;
-    if (!ReservePageImage(&image, InitialCapacity(rawBytes)))
-        return Fail("Prnt_SendPage() :: malloc Fail .  \n");
-    if (OutputJbigkitCompression(pSendPageParam, &bih, &image, platform) < 0)
-        return Fail("Prnt_SendPage() :: JBIG compression Fail .  \n");
-
+int SendPageImage(GDI_SEND_PAGE_PARAM* pSendPageParam, const JBIG_BIH& bih, const ByteBuffer& image,
+                  int platform) {
     switch (platform) {
         case PLATFORM_Z:
             return SendImage_Z(pSendPageParam, image);
         case PLATFORM_C:
             return SendImage_C(pSendPageParam, image);
-        default:
+        case PLATFORM_M:
             return SendImage_M(pSendPageParam, bih, image);
+        default:
+            return 0;
     }
+}
+
+int Prnt_SendPage(GDI_SEND_PAGE_PARAM* pSendPageParam, int platform) {
+    // Nothing to compress for a printer that could not receive it.
+    if (platform != PLATFORM_C && platform != PLATFORM_Z && platform != PLATFORM_M) return 0;
+    if (!CheckPageImage(*pSendPageParam)) return 0;
+
+    const JBIG_BIH bih = JbigParamsFor(*pSendPageParam, platform);
+    const std::size_t rawBytes = std::size_t{pSendPageParam->whlImgW} / 8 * pSendPageParam->whlImgH;
+    ByteBuffer image;
+    if (!ReserveBytes(&image, CompressedSizeGuess(rawBytes)))
+        return Fail("Prnt_SendPage() :: malloc Fail .  \n");
+    if (OutputJbigkitCompression(pSendPageParam, &bih, &image, platform) < 0)
+        return Fail("Prnt_SendPage() :: JBIG compression Fail .  \n");
+    return SendPageImage(pSendPageParam, bih, image, platform);
 }

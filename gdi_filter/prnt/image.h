@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/byte_buffer.h"
+#include "jbigCompress/jbig_compress.h"
 #include "prnt/packet.h"
 
 // Filled by the job driver (and the blank-page insertion) for each page image.
@@ -22,21 +24,6 @@ struct _GDI_SEND_PAGE_PARAM {
 };
 typedef _GDI_SEND_PAGE_PARAM GDI_SEND_PAGE_PARAM, *PGDI_SEND_PAGE_PARAM;
 
-// JBIG parameters of a page image, mirroring the T.82 image header.
-struct _JBIG_BIH {
-    uint8_t ParamDl;
-    uint8_t ParamD;
-    uint8_t ParamP;
-    uint8_t ParamReserved;
-    uint32_t ParamImgWidth;
-    uint32_t ParamImgHeight;
-    uint32_t ParamL0;
-    uint8_t ParamMx;
-    uint8_t ParamMy;
-    uint8_t ParamOrder;
-    uint8_t ParamOption;
-};
-typedef _JBIG_BIH JBIG_BIH;
 
 struct _GDI_RASTER_IMAGE {
     uint8_t leadingByte, cmdLen, cmd;
@@ -63,29 +50,32 @@ constexpr int kJbigBandHeight = 256;        // PLATFORM_Z band height
 constexpr int kJbigBandCmdLen = 48;         // PLATFORM_Z band command
 constexpr int kJbigPackageSize = 65536;     // PLATFORM_M data package
 
-// The compressed page as it goes to the printer, assembled band by band. It
-// grows when the data outgrows it (JBIG output of unfavourable content can be
-// larger than the raw dots), so nothing is ever written past its end.
-struct PageImageBuffer {
-    uint8_t* data = nullptr;
-    int size = 0;      // bytes written
-    int capacity = 0;  // bytes allocated
-    PageImageBuffer() = default;
-    ~PageImageBuffer();
-    PageImageBuffer(const PageImageBuffer&) = delete;
-    PageImageBuffer& operator=(const PageImageBuffer&) = delete;
-};
-// Allocates `capacity` bytes for an empty buffer; 0 when that fails.
-int ReservePageImage(PageImageBuffer* buf, std::size_t capacity);
-// Appends `len` bytes, growing the buffer; 0 when it cannot grow.
-int AppendPageImage(PageImageBuffer* buf, const void* data, std::size_t len);
-
 int Prnt_SendPage(GDI_SEND_PAGE_PARAM* pSendPageParam, int platform);
-// Appends the compressed page (on PLATFORM_Z with its band commands) to outbuf and
-// returns its length, or -1 with a message in prntLastError when a buffer could
-// not be allocated or a band could not be compressed.
-int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, JBIG_BIH* JbigBih,
-                             PageImageBuffer* outbuf, int platform);
+
+// The JBIG parameters of the page image on the platform (on PLATFORM_Z those
+// of the page; each band takes its own height).
+JBIG_BIH JbigParamsFor(const GDI_SEND_PAGE_PARAM& page, int platform);
+// The JBIG streams the page goes in: 256-line bands on PLATFORM_Z, else one.
+uint32_t JbigBandCount(const JBIG_BIH& pageBih, int platform);
+// Appends band `band` of the page's dots to `out`, on PLATFORM_Z behind its band
+// command, and sets *checksum to the image checksum of the band. Returns 0 when
+// a buffer could not be had (nothing is appended then). Touches no global, so
+// bands may be compressed on several threads at once.
+int CompressImageBand(const GDI_SEND_PAGE_PARAM& page, const JBIG_BIH& pageBih, uint32_t band,
+                      int platform, ByteBuffer* out, uint32_t* checksum);
+// First guess at the compressed size of `rawBytes` of dots; buffers grow past it.
+std::size_t CompressedSizeGuess(std::size_t rawBytes);
+// Appends the compressed page (on PLATFORM_Z with its band commands) to outbuf,
+// sets gImageChecksum and returns the page's length, or -1 with a message in
+// prntLastError when the image cannot be encoded or a buffer cannot be had.
+int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, const JBIG_BIH* JbigBih,
+                             ByteBuffer* outbuf, int platform);
+// Checks the dot image before anything is sized from it; 0 with a message in
+// prntLastError when it cannot be sent.
+int CheckPageImage(const GDI_SEND_PAGE_PARAM& page);
+// Sends the compressed page in the platform's image commands; sets cmpImgBytes.
+int SendPageImage(GDI_SEND_PAGE_PARAM* pSendPageParam, const JBIG_BIH& bih, const ByteBuffer& image,
+                  int platform);
 // PLATFORM_M: the compressed page in JBIG_DATA_CMD packages of at most 64 KiB,
 // then JBIG_END_CMD.
 int SendJbigPackages(const uint8_t* data, int len);

@@ -32,6 +32,7 @@ int RunJob(const JobRequest& request) {
 
     JobState job;
     job.interactive = request.interactive;
+    job.threads = request.threads;
     InitCUPSIMAGEDLL();
     InitCUPSDLL();
     g_ismiddlepage = 1;

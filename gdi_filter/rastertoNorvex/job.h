@@ -11,6 +11,7 @@
 #include <cups/raster.h>
 
 #include "common/output.h"
+#include "common/worker_pool.h"
 #include "prnt/document.h"
 #include "prnt/page.h"
 #include "prnt/model_name.h"
@@ -32,6 +33,7 @@ struct JobRequest {
     int input = 0;                  // raster input when argv names no file
     DeviceWriter output = nullptr;  // the printer stream; nullptr: standard output
     bool interactive = true;        // false: no keep-alive timer, no manual-duplex pause
+    int threads = 1;                // page-imaging threads (NORVEX_THREADS); 1: sequential
 };
 
 // Runs one whole job (start, pages, copies, manual duplex, end) and returns its
@@ -86,6 +88,11 @@ struct JobState {
     char manualEvenTmpFile[kSpoolNameSize] = {};
     char msg[1024] = {};             // prntLastError as it was last reported
     bool failed = false;             // a page or a command failed: exit status 1
+    // Worker threads for the page imaging, started with the first page that
+    // uses them; none when the job runs sequentially or they cannot be had.
+    int threads = 1;
+    bool workersTried = false;
+    std::unique_ptr<WorkerPool> workers;
 
     int Value(FuncName f) const { return prntFuncInfo[f].value; }
     void SetValue(FuncName f, int v) { prntFuncInfo[f].value = v; }

@@ -28,5 +28,6 @@ int main(int argc, char* argv[]) {
     request.argc = argc;
     request.argv = argv;
     request.ppdPath = std::getenv("PPD");
+    request.threads = WorkerThreadsWanted(std::getenv("NORVEX_THREADS"));
     return RunJob(request);
 }

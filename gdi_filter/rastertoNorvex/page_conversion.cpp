@@ -17,6 +17,7 @@
 #include "common/platform.h"
 #include "common/rotate.h"
 #include "common/swap.h"
+#include "prnt/banded_image.h"
 #include "prnt/halftone.h"
 #include "prnt/image.h"
 #include "prnt/page.h"
@@ -214,6 +215,17 @@ void SkipPageRaster(JobState& job) {
         if (pfcupsRasterReadPixels(job.ras, line.get(), lineBytes) == 0) break;
 }
 
+// The job's worker threads, started for the first page that bands its image
+// (PLATFORM_Z); nullptr when the job runs sequentially.
+WorkerPool* BandWorkers(JobState& job) {
+    if (job.platform != PLATFORM_Z || job.threads <= 1) return nullptr;
+    if (!job.workersTried) {
+        job.workersTried = true;
+        job.workers = StartWorkers(job.threads);
+    }
+    return job.workers.get();
+}
+
 PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
     cups_page_header2_t& header = job.header;
     const int platform = job.platform;
@@ -246,6 +258,18 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
     const std::size_t copyBytes = lineBytes > fwImgWPixel ? fwImgWPixel : lineBytes;
     bool blankSoFar = true;
     std::size_t rowsWritten = 0;  // once ink was seen, rows [0, rowsWritten) are final
+
+    // On PLATFORM_Z a page that is not turned has its bands halftoned and
+    // compressed on the workers while the lines below them are still read.
+    // Declared after the page's buffers, it waits for its bands before they go.
+    WorkerPool* const workers = BandWorkers(job);
+    BandedPageImage banded;
+    const bool turned = Rotate180Wanted(job) == 1 || job.startPageParam.feedEdge == kFeedLongEdge;
+    if (workers && !turned)
+        StartBandedImage(&banded, workers,
+                         MakeSendPageParam(fwImgWPixel, fwImgHPixel, false, platform,
+                                           header.HWResolution[0], pMonoImgBuf.get()),
+                         grey, job.Value(NEGATIVEPRINT), job.Value(DPI1200));
     unsigned linesRead = 0;
     for (unsigned y = 0; y < header.cupsHeight; ++y, ++linesRead) {
         if (Canceled) break;
@@ -270,6 +294,7 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
         std::memcpy(row, src, copyBytes);
         std::memset(row + copyBytes, 0xFF, fwImgWPixel - copyBytes);
         rowsWritten = std::size_t{y} + 1;
+        if (banded.pool && rowsWritten % kJbigBandHeight == 0) PostFinalRows(&banded, rowsWritten);
     }
     if (Canceled && platform == PLATFORM_M) return PageOutcome::CleanUp;
     // A raster that stops early is still closed as a page (the printer is never
@@ -300,14 +325,18 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
         iRealImgWByte = header.cupsHeight;
     }
 
-    if (!blankPage)
+    GDI_SEND_PAGE_PARAM send = MakeSendPageParam(fwImgWPixel, fwImgHPixel, job.b2Bit == 1, platform,
+                                                 header.HWResolution[0], pMonoImgBuf.get());
+    if (workers && !banded.pool)
+        StartBandedImage(&banded, workers, send, grey, job.Value(NEGATIVEPRINT), job.Value(DPI1200));
+    if (!blankPage && !banded.pool)
         HalftoneDither(grey, fwImgWPixel, fwImgHPixel, pMonoImgBuf.get(), iRealImgWByte,
                        job.Value(NEGATIVEPRINT), job.Value(DPI1200), platform);
 
-    GDI_SEND_PAGE_PARAM send = MakeSendPageParam(fwImgWPixel, fwImgHPixel, job.b2Bit == 1, platform,
-                                                 header.HWResolution[0], pMonoImgBuf.get());
     g_ismiddlepage = 1;
-    if (!Prnt_SendPage(&send, platform)) ReportFailure(job, "main() :: Send page Fail!\n");
+    const int sent = banded.pool ? Prnt_SendBandedPage(&banded, !blankPage, &send)
+                                 : Prnt_SendPage(&send, platform);
+    if (!sent) ReportFailure(job, "main() :: Send page Fail!\n");
     std::fflush(stdout);
 
     GDI_END_PAGE_PARAM end{};

@@ -3,11 +3,8 @@
 
 #include <random>
 
+#include "jbigCompress/jbig_compress.h"
 #include "support/filter_runner.h"
-
-extern "C" {
-#include <jbig.h>
-}
 
 void Append(ByteVec& out, const ByteVec& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 
@@ -51,27 +48,20 @@ ByteVec RandomBitmap(uint32_t width, uint32_t height, uint32_t seed, int percent
     return bits;
 }
 
-namespace {
-
-void Collect(unsigned char* data, size_t len, void* out) {
-    static_cast<ByteVec*>(out)->insert(static_cast<ByteVec*>(out)->end(), data, data + len);
-}
-
-}  // namespace
-
 ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int order, int options, uint32_t l0,
                    int mx) {
-    ByteVec out;
+    JBIG_BIH bih{};
+    bih.ParamP = 1;
+    bih.ParamImgWidth = width;
+    bih.ParamImgHeight = height;
+    bih.ParamL0 = l0;
+    bih.ParamMx = static_cast<uint8_t>(mx);
+    bih.ParamOrder = static_cast<uint8_t>(order);
+    bih.ParamOption = static_cast<uint8_t>(options);
     ByteVec copy = bitmap;  // the encoder takes a non-const plane
-    unsigned char* planes[1] = {copy.data()};
-    jbg_enc_state state;
-    jbg_enc_init(&state, width, height, 1, planes, Collect, &out);
-    jbg_enc_layers(&state, 0);
-    jbg_enc_lrange(&state, 0, -1);
-    jbg_enc_options(&state, order, options, l0, mx, 0);
-    jbg_enc_out(&state);
-    jbg_enc_free(&state);
-    return out;
+    ByteBuffer out;
+    if (!JBIGCompress(bih, copy.data(), &out)) return {};
+    return ByteVec(out.data, out.data + out.size);
 }
 
 DecoderRun RunDecoder(const std::vector<std::string>& args, const ByteVec& input) {
