@@ -5,7 +5,8 @@ set -eu
 cd "$(dirname "$0")/.."
 
 PACKAGES="g++ make cmake pkg-config libcups2-dev libcupsimage2-dev libjbig-dev libpng-dev
-  libgtest-dev libbenchmark-dev ghostscript cups cups-client cups-filters cups-ipp-utils cups-ppdc"
+  libgtest-dev libbenchmark-dev ghostscript cups cups-client cups-filters cups-ipp-utils cups-ppdc
+  libpappl-dev curl"
 
 missing=""
 for p in $PACKAGES; do
