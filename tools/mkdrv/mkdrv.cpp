@@ -9,6 +9,7 @@
 
 #include "common/platform.h"
 #include "driver_texts.h"
+#include "ppd_name.h"
 #include "prnt/model_list.h"
 #include "prnt/paper_tables.h"
 
@@ -56,32 +57,9 @@ const char* TableName(const PAPER_SIZE_INFO* table) {
     return "unknown";
 }
 
-// The words between the maker and "Series": "Norvex Dolvek M1180 Series" -> {"Dolvek", "M1180"}.
-std::vector<std::string> DesignationOf(const char* model) {
-    std::vector<std::string> words;
-    std::string word;
-    for (const char* c = model;; ++c) {
-        if (*c == ' ' || *c == '\0') {
-            if (!word.empty()) words.push_back(word);
-            word.clear();
-            if (*c == '\0') break;
-        } else {
-            word += *c;
-        }
-    }
-    if (!words.empty()) words.erase(words.begin());
-    if (!words.empty() && words.back() == "Series") words.pop_back();
-    return words;
-}
-
 // "Norvex Dolvek M1180 Series" -> "norvex-dolvek-m1180.ppd", the name users pass
 // to lpadmin -m.
-std::string FileNameOf(const char* model) {
-    std::string name = "norvex";
-    for (const std::string& word : DesignationOf(model)) name += "-" + word;
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name + ".ppd";
-}
+std::string FileNameOf(const char* model) { return PpdBaseNameOf(model) + ".ppd"; }
 
 // The PPD's 8.3 PCFileName: "NV", the series' initial and the model number
 // ("NVDM1180.PPD"), or the series name for a model without a number ("NVKAVRIN.PPD").

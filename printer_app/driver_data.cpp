@@ -1,0 +1,149 @@
+// Driver data of a Norvex printer, derived from its model's platform and paper table.
+#include "driver_data.h"
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "drivers.h"
+#include "raster_job.h"
+
+namespace {
+
+// Custom sizes from 3 x 5 inches up to Legal, as the PPDs declare them.
+constexpr char kCustomMin[] = "custom_min_3x5in";
+constexpr char kCustomMax[] = "custom_max_8.5x14in";
+
+// The PWG name of a table row: by its PPD name where libcups knows it (A4,
+// Letter, EnvDL...), else by its size ("IOSB5", "Big16K").
+std::string PwgNameOf(const PAPER_SIZE_INFO& row) {
+    if (const pwg_media_t* media = pwgMediaForPPD(row.strPageSize);
+        media != nullptr && media->width == PWG_FROM_POINTS(row.cupsPaperW) &&
+        media->length == PWG_FROM_POINTS(row.cupsPaperH))
+        return media->pwg;
+    if (const pwg_media_t* media =
+            pwgMediaForSize(PWG_FROM_POINTS(row.cupsPaperW), PWG_FROM_POINTS(row.cupsPaperH));
+        media != nullptr)
+        return media->pwg;
+    return {};
+}
+
+// The media names of every paper table, built once and kept for PAPPL's pointers.
+const std::vector<std::string>& MediaOf(const PAPER_SIZE_INFO* table) {
+    static const std::map<const PAPER_SIZE_INFO*, std::vector<std::string>> all = [] {
+        std::map<const PAPER_SIZE_INFO*, std::vector<std::string>> lists;
+        for (const NorvexModel& model : gNorvexModels) {
+            if (lists.count(model.paperTable) != 0) continue;
+            std::vector<std::string>& names = lists[model.paperTable];
+            for (const PAPER_SIZE_INFO* row = model.paperTable; row->cupsPaperW != -1; ++row) {
+                std::string name = PwgNameOf(*row);
+                bool listed = name.empty();
+                for (const std::string& earlier : names) listed |= earlier == name;
+                if (!listed) names.push_back(name);
+            }
+        }
+        return lists;
+    }();
+    return all.at(table);
+}
+
+void AddVendorBoolean(pappl_pr_driver_data_t* data, ipp_t* attrs, const char* name) {
+    data->vendor[data->num_vendor++] = name;
+    const std::string base = name;
+    ippAddBoolean(attrs, IPP_TAG_PRINTER, (base + "-default").c_str(), 0);
+    ippAddBoolean(attrs, IPP_TAG_PRINTER, (base + "-supported").c_str(), 1);
+}
+
+void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
+    const std::vector<std::string>& names = MediaOf(table);
+    for (const std::string& name : names) {
+        if (data->num_media >= PAPPL_MAX_MEDIA - 2) break;
+        data->media[data->num_media++] = name.c_str();
+    }
+    data->media[data->num_media++] = kCustomMin;
+    data->media[data->num_media++] = kCustomMax;
+    // The raster covers the whole sheet; the filter cuts the printable area out.
+    data->left_right = 0;
+    data->bottom_top = 0;
+
+    data->num_source = 2;
+    data->source[0] = "auto";
+    data->source[1] = "manual";
+    data->num_type = 1;
+    data->type[0] = "stationery";
+
+    const char* defaultSize = names.empty() ? "iso_a4_210x297mm" : names[0].c_str();
+    for (const std::string& name : names)
+        if (name == "iso_a4_210x297mm") defaultSize = name.c_str();
+    const pwg_media_t* size = pwgMediaForPWG(defaultSize);
+    pappl_media_col_t media{};
+    std::strncpy(media.size_name, defaultSize, sizeof media.size_name - 1);
+    if (size != nullptr) {
+        media.size_width = size->width;
+        media.size_length = size->length;
+    }
+    std::strncpy(media.type, "stationery", sizeof media.type - 1);
+    for (int i = 0; i < data->num_source; ++i) {
+        data->media_ready[i] = media;
+        std::strncpy(data->media_ready[i].source, data->source[i], sizeof media.source - 1);
+    }
+    data->media_default = data->media_ready[0];
+}
+
+}  // namespace
+
+bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char*, const char*,
+                      pappl_pr_driver_data_t* data, ipp_t** attrs, void*) {
+    const NorvexModel* model = ModelOfDriver(driverName);
+    if (model == nullptr) {
+        papplLog(system, PAPPL_LOGLEVEL_ERROR, "No Norvex model has the driver name \"%s\".",
+                 driverName ? driverName : "(null)");
+        return false;
+    }
+    data->extension = const_cast<NorvexModel*>(model);
+    SetRasterCallbacks(data);
+    std::strncpy(data->make_and_model, model->name, sizeof data->make_and_model - 1);
+    data->ppm = 20;
+    data->kind = PAPPL_KIND_DOCUMENT | PAPPL_KIND_ENVELOPE | PAPPL_KIND_POSTCARD;
+    data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
+    data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+    data->content_default = PAPPL_CONTENT_AUTO;
+    data->quality_default = IPP_QUALITY_NORMAL;
+    data->scaling_default = PAPPL_SCALING_AUTO;
+    // 8-bit grey passes through PAPPL untouched: the filter does the halftoning.
+    data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+    data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
+
+    // Every model prints both sides: PLATFORM_C in the printer, the others by
+    // manual duplex in the filter. The filter turns back pages itself.
+    data->duplex = PAPPL_DUPLEX_NORMAL;
+    data->sides_supported =
+        PAPPL_SIDES_ONE_SIDED | PAPPL_SIDES_TWO_SIDED_LONG_EDGE | PAPPL_SIDES_TWO_SIDED_SHORT_EDGE;
+    data->sides_default = PAPPL_SIDES_ONE_SIDED;
+
+    data->num_resolution = 1;
+    data->x_resolution[0] = data->y_resolution[0] = 600;
+    if (model->platform == PLATFORM_C) {
+        data->num_resolution = 2;
+        data->x_resolution[1] = data->y_resolution[1] = 1200;
+    }
+    data->x_default = data->y_default = 600;
+
+    SetMedia(data, model->paperTable);
+
+    data->darkness_supported = kDensityLevels;
+    data->darkness_configured = 50;
+    data->darkness_default = 0;
+
+    if (*attrs == nullptr) *attrs = ippNew();
+    AddVendorBoolean(data, *attrs, kTonerSave);
+    if (model->platform == PLATFORM_Z) AddVendorBoolean(data, *attrs, kFineMode);
+    if (model->platform == PLATFORM_M) AddVendorBoolean(data, *attrs, kHighResolution);
+    AddVendorBoolean(data, *attrs, kNegativePrint);
+    AddVendorBoolean(data, *attrs, kRotate180);
+    AddVendorBoolean(data, *attrs, kFeedLongEdge);
+    AddVendorBoolean(data, *attrs, kReverseOrder);
+    return true;
+}

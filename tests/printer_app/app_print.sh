@@ -1,0 +1,96 @@
+#!/bin/sh
+# The Printer Application on a private loopback server: PWG raster jobs on a
+# printer of each platform, at the same time, checked by the decoder and
+# against the filter's own stream; a filter that crashes; unknown drivers and
+# unreadable documents; PDF through ghostscript; the web
+# pages with the vendor options.
+#
+# Usage: app_print.sh APP FILTER PPD_DIR NORVEXDECODE
+set -u
+# libpappl's client sub-commands (add, submit ...) leave option lists unfreed
+# at exit; the filter's own leak checks run in the other tests.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+APP=$1 FILTER=$2 PPD_DIR=$3 DECODER=$4
+. "$(dirname "$0")/app_lib.sh"
+
+make_document
+# The filter as the server runs it: the real one, except for jobs named
+# "crash" (killed by SIGSEGV).
+cat >"$W/filter.sh" <<SH
+#!/bin/sh
+case "\$3" in
+  crash) head -c 1000 >/dev/null; kill -SEGV \$\$ ;;
+  *) exec "$FILTER" "\$@" ;;
+esac
+SH
+chmod 0755 "$W/filter.sh"
+start_app NORVEX_FILTER="$W/filter.sh"
+
+# Unknown drivers are refused by add with a clear message.
+"$APP" add -u "$URI/ipp/system" -d nosuch -m norvex-nosuch -v "file://$W/out?ext=prn" >"$W/add.out" 2>&1 &&
+  fail "add took an unknown driver"
+grep -q "norvex-nosuch" "$W/add.out" || fail "add's refusal does not name the driver: $(cat "$W/add.out")"
+
+PRINTERS="orvane:norvex-orvane-210:C kavrin:norvex-kavrin:Z lurran:norvex-lurran-3010:M"
+for p in $PRINTERS; do add_printer "${p%%:*}" "$(echo "$p" | cut -d: -f2)"; done
+
+# A filter that dies aborts its job with a message; the server carries on.
+id=$(submit orvane "$W/doc.pwg" image/pwg-raster crash)
+s=$(wait_job orvane "$id")
+case $s in aborted*signal*) ;; *) fail "crashing filter: job ended as '$s'" ;; esac
+
+# must-show 1 and two printers at once: the three jobs run at the same time.
+clients=
+for p in $PRINTERS; do
+  name=${p%%:*}
+  ipptool -tv -f "$W/doc.pwg" -d filetype=image/pwg-raster "$URI/ipp/print/$name" \
+    print-job-and-wait.test >"$W/$name.ipptool" 2>&1 &
+  clients="$clients $!"
+done
+for pid in $clients; do wait "$pid"; done
+for p in $PRINTERS; do
+  name=${p%%:*} driver=$(echo "$p" | cut -d: -f2) platform=${p##*:}
+  out="$W/out/$name/Untitled.prn"
+  grep -q "job-state (enum) = completed" "$W/$name.ipptool" || { fail "$name: job not completed"; continue; }
+  [ -s "$out" ] || { fail "$name: no output"; continue; }
+  summary=$("$DECODER" --check --quiet --pages "$W/$name.pages" --pbm "$out") || fail "$name: $summary"
+  case $summary in *"platform=$platform pages=3 "*"status=ok"*) ;; *) fail "$name: $summary" ;; esac
+  set -- $(black_per_page "$W/$name.pages")
+  [ "$#" -eq 3 ] && [ "$1" -lt "$2" ] && [ "$2" -lt "$3" ] || fail "$name: pages out of order (black $*)"
+  id=$(sed -n 's/.*job-id (integer) = \([0-9]*\).*/\1/p' "$W/$name.ipptool" | head -1)
+  PPD="$PPD_DIR/$driver.ppd" "$FILTER" "$id" "$(id -un)" Untitled 1 "" "$W/doc.pwg" \
+    >"$W/$name.ref" 2>/dev/null || fail "$name: the filter alone failed"
+  same_stream "$out" "$W/$name.ref" || fail "$name: stream differs from the filter's"
+done
+
+# Documents: PDF prints through ghostscript; a PDF that ghostscript cannot
+# read aborts its job.
+gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sPAPERSIZE=a4 -sOutputFile="$W/doc.pdf" "$W/doc.ps"
+id=$(submit lurran "$W/doc.pdf" application/pdf pdfjob)
+s=$(wait_job lurran "$id")
+case $s in completed,3,*) ;; *) fail "PDF job ended as '$s'" ;; esac
+"$DECODER" --check --quiet "$W/out/lurran/pdfjob.prn" | grep -q "platform=M pages=3 .*status=ok" ||
+  fail "PDF job's stream: $("$DECODER" --check --quiet "$W/out/lurran/pdfjob.prn")"
+printf '%%PDF-1.4\nnot a pdf at all\n' >"$W/bad.pdf"
+id=$(submit lurran "$W/bad.pdf" application/pdf badpdf)
+s=$(wait_job lurran "$id")
+case $s in aborted*) ;; *) fail "unreadable PDF ended as '$s'" ;; esac
+
+# The web pages answer; the printing defaults carry the vendor options.
+web=http://localhost:$PORT
+for page in / /kavrin /kavrin/printing /kavrin/media; do
+  code=$(curl -s -o "$W/page.html" -w '%{http_code}' "$web$page")
+  [ "$code" = 200 ] || fail "web page $page answered $code"
+done
+curl -s "$web/kavrin/printing" >"$W/printing.html"
+for option in toner-save fine-mode negative-print rotate-180; do
+  grep -q "$option" "$W/printing.html" || fail "printing defaults lack $option"
+done
+
+# The server still serves after all that, and left nothing behind.
+"$APP" status -u "$URI/ipp/system" >/dev/null 2>&1 || fail "server gone"
+stop_app
+[ -z "$(ls -A "$W/tmp")" ] || fail "left in the temporary folder: $(ls -A "$W/tmp")"
+[ -z "$(leftover_processes)" ] || fail "processes left: $(leftover_processes)"
+[ "$FAILED" -eq 0 ] && say "PASS: app prints, survives a crashing filter, refuses bad input"
+exit "$FAILED"
