@@ -73,20 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string optionText(reinterpret_cast<const char*>(data + kLead), size - kLead);
     const char* text = optionText.c_str();  // up to the first zero byte, as argv holds it
 
-    // As the job does it: the PPD defaults go into a copy of a text that fits,
-    // else they are parsed after the text as it stands.
     char parameters[kParametersSize] = {};
     cups_option_t* options = nullptr;
-    int count = 0;
-    if (std::strlen(text) < sizeof parameters) {
-        std::strcpy(parameters, text);
-        checkOptionKey(parameters, text, ppd);
-        count = pfcupsParseOptions(parameters, 0, &options);
-    } else {
-        checkOptionKey(parameters, text, ppd);
-        count = pfcupsParseOptions(text, 0, &options);
-        count = pfcupsParseOptions(parameters, count, &options);
-    }
+    const int count = ParseJobOptions(text, ppd, parameters, &options);
     if (strnlen(parameters, sizeof parameters) == sizeof parameters) __builtin_trap();
 
     PrintFuncTable table = kPrintFuncTemplate;

@@ -50,11 +50,6 @@ void PostBands(BandedPageImage* image, uint32_t upTo, bool halftone) {
     }
 }
 
-int Fail(const char* message) {
-    PrependLastError(message);
-    return 0;
-}
-
 }  // namespace
 
 BandedPageImage::~BandedPageImage() {
@@ -95,7 +90,7 @@ int Prnt_SendBandedPage(BandedPageImage* image, bool halftone, GDI_SEND_PAGE_PAR
     std::size_t total = 0;
     for (const ImageBand& band : image->bands) total += static_cast<std::size_t>(band.stream.size);
     if (!ReserveBytes(&stream, std::max<std::size_t>(total, 1)))
-        return Fail("Prnt_SendPage() :: malloc Fail .  \n");
+        return FailStep("Prnt_SendPage() :: malloc Fail .  \n");
     for (uint32_t i = 0; i < image->bands.size(); ++i) {
         ImageBand& band = image->bands[i];
         // A band a worker could not finish is made here, as the sequential path
@@ -106,11 +101,11 @@ int Prnt_SendBandedPage(BandedPageImage* image, bool halftone, GDI_SEND_PAGE_PAR
             std::snprintf(message, sizeof message,
                           "OutputJbigkitCompression() :: JBIGCompress band %u Fail .  \n", i);
             PrependLastError(message);
-            return Fail("Prnt_SendPage() :: JBIG compression Fail .  \n");
+            return FailStep("Prnt_SendPage() :: JBIG compression Fail .  \n");
         }
         if (!AppendBytes(&stream, band.stream.data, static_cast<std::size_t>(band.stream.size))) {
             PrependLastError("OutputJbigkitCompression() :: grow output buffer Fail .  \n");
-            return Fail("Prnt_SendPage() :: JBIG compression Fail .  \n");
+            return FailStep("Prnt_SendPage() :: JBIG compression Fail .  \n");
         }
         gImageCoverage += band.dots;
         gImageChecksum = band.checksum;

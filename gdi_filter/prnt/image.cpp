@@ -36,11 +36,6 @@ constexpr uint8_t kRasterImageCmd = 0x0C;
 constexpr uint8_t kJbigBandCmd = 0x1A;
 constexpr uint32_t kBandPlane = 3;
 
-int Fail(const char* message) {
-    PrependLastError(message);
-    return 0;
-}
-
 // jbigCmd: the band's JBIG header in the controller's little-endian form (the
 // T.82 header inside the data is big-endian), then where the band goes and how
 // many compressed bytes follow it.
@@ -72,13 +67,13 @@ int SendImage_Z(GDI_SEND_PAGE_PARAM* page, const ByteBuffer& image) {
     page->cmpImgBytes = 0;  // the band commands carry the sizes
     GDI_COVERAGE_Z coverage;
     GetCoverageCmd_Z(&coverage);
-    if (!SendRecord(coverage, 1)) return Fail("Prnt_SendPage() :: send cmdCoverage Fail .  \n");
+    if (!SendRecord(coverage, 1)) return FailStep("Prnt_SendPage() :: send cmdCoverage Fail .  \n");
     Insert00();
     GDI_RASTER_IMAGE rasterImage;
     GetRasterImageCmd(page, &rasterImage);
-    if (!SendRecord(rasterImage, 1)) return Fail("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
+    if (!SendRecord(rasterImage, 1)) return FailStep("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
     if (!SendDataToFile(image.data, image.size, 1))
-        return Fail("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
+        return FailStep("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
     return 1;
 }
 
@@ -86,9 +81,9 @@ int SendImage_C(GDI_SEND_PAGE_PARAM* page, const ByteBuffer& image) {
     page->cmpImgBytes = image.size;
     GDI_RASTER_IMAGE rasterImage;
     GetRasterImageCmd(page, &rasterImage);
-    if (!SendRecord(rasterImage, 1)) return Fail("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
+    if (!SendRecord(rasterImage, 1)) return FailStep("Prnt_SendPage() :: send cmdRasterImage Fail .  \n");
     if (!SendDataToFile(image.data, image.size, 1))
-        return Fail("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
+        return FailStep("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
     return 1;
 }
 
@@ -96,7 +91,7 @@ int SendImage_M(GDI_SEND_PAGE_PARAM* page, const JBIG_BIH& bih, const ByteBuffer
     page->cmpImgBytes = image.size;
     GDI_SET_JBIG_PARAM jbigParam;
     SetJBIGCmdAndParam(&jbigParam, &bih, sizeof jbigParam, JBIG_PARAM_CMD, kLongCmdSignature);
-    if (!SendRecord(jbigParam, 1)) return Fail("Prnt_SendPage() :: send JBIG_PARAM_CMD Fail 0 ==  \n");
+    if (!SendRecord(jbigParam, 1)) return FailStep("Prnt_SendPage() :: send JBIG_PARAM_CMD Fail 0 ==  \n");
     return SendJbigPackages(image.data, image.size);
 }
 
@@ -141,17 +136,17 @@ std::size_t CompressedSizeGuess(std::size_t rawBytes) {
 // from dimensions that could not be encoded.
 int CheckPageImage(const GDI_SEND_PAGE_PARAM& page) {
     char message[256];
-    if (page.sendImgBuf == nullptr) return Fail("Prnt_SendPage() :: NULL == sendImgBuf .  \n");
+    if (page.sendImgBuf == nullptr) return FailStep("Prnt_SendPage() :: NULL == sendImgBuf .  \n");
     if (page.whlImgW == 0 || page.whlImgH == 0) {
         std::snprintf(message, sizeof message, "Prnt_SendPage() :: empty image %u x %u .  \n",
                       unsigned{page.whlImgW}, unsigned{page.whlImgH});
-        return Fail(message);
+        return FailStep(message);
     }
     if (page.whlImgW % 8 != 0) {
         std::snprintf(message, sizeof message,
                       "Prnt_SendPage() :: whlImgW %u is not a multiple of 8 .  \n",
                       unsigned{page.whlImgW});
-        return Fail(message);
+        return FailStep(message);
     }
     return 1;
 }
@@ -259,12 +254,12 @@ int SendJbigPackages(const uint8_t* data, int len) {
     for (long offset = 0; offset < len; offset += kJbigPackageSize) {
         const int payload = static_cast<int>(std::min<long>(kJbigPackageSize, len - offset));
         SetCmdType(&header, sizeof header + payload, JBIG_DATA_CMD, 0, 0, kLongCmdSignature);
-        if (!SendRecord(header, 1)) return Fail("Prnt_SendPage() :: send JBIG_DATA_CMD Fail 0 ==  \n");
+        if (!SendRecord(header, 1)) return FailStep("Prnt_SendPage() :: send JBIG_DATA_CMD Fail 0 ==  \n");
         if (!SendDataToFile(data + offset, payload, 1))
-            return Fail("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
+            return FailStep("Prnt_SendPage() :: Send compressed data and cmd fail.  \n");
     }
     SetCmdType(&header, sizeof header, JBIG_END_CMD, 0, 0, kLongCmdSignature);
-    if (!SendRecord(header, 1)) return Fail("Prnt_SendPage() :: send JBIG_END_CMD Fail 0 ==  \n");
+    if (!SendRecord(header, 1)) return FailStep("Prnt_SendPage() :: send JBIG_END_CMD Fail 0 ==  \n");
     return 1;
 }
 
@@ -291,8 +286,8 @@ int Prnt_SendPage(GDI_SEND_PAGE_PARAM* pSendPageParam, int platform) {
     const std::size_t rawBytes = std::size_t{pSendPageParam->whlImgW} / 8 * pSendPageParam->whlImgH;
     ByteBuffer image;
     if (!ReserveBytes(&image, CompressedSizeGuess(rawBytes)))
-        return Fail("Prnt_SendPage() :: malloc Fail .  \n");
+        return FailStep("Prnt_SendPage() :: malloc Fail .  \n");
     if (OutputJbigkitCompression(pSendPageParam, &bih, &image, platform) < 0)
-        return Fail("Prnt_SendPage() :: JBIG compression Fail .  \n");
+        return FailStep("Prnt_SendPage() :: JBIG compression Fail .  \n");
     return SendPageImage(pSendPageParam, bih, image, platform);
 }

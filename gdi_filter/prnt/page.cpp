@@ -99,11 +99,6 @@ uint32_t StartPageParamValue(StartPageParamCode code, const GDI_START_PAGE_PARAM
     return 0;
 }
 
-int Fail(const char* message) {
-    PrependLastError(message);
-    return 0;
-}
-
 int StartPage_M(const GDI_START_PAGE_PARAM& page) {
     const bool custom = page.paperSize == kCustomPaperM;
     const uint32_t count = custom ? kCustomStartPageParamCount : kStartPageParamCount;
@@ -112,13 +107,13 @@ int StartPage_M(const GDI_START_PAGE_PARAM& page) {
     SetCmdType(&header, sizeof(GDI_JOB_SPEC_M) + paramBytes, START_PAGE_CMD, count,
                static_cast<uint16_t>(paramBytes), kLongCmdSignature);
     if (!SendRecord(header, 1))
-        return Fail("Prnt_StartPage() :: send START_PAGE_CMD Fail 0 ==  \n");
+        return FailStep("Prnt_StartPage() :: send START_PAGE_CMD Fail 0 ==  \n");
 
     for (const StartPageParamEntry& entry : kStartPageParams) {
         if (entry.customOnly && !custom) continue;
         GDI_SET_PARAM param;
         SetCmdParam(&param, entry.code, kParamTypeValue, StartPageParamValue(entry.code, page));
-        if (!SendRecord(param, 1)) return Fail(entry.failure);
+        if (!SendRecord(param, 1)) return FailStep(entry.failure);
     }
     return 1;
 }
@@ -129,51 +124,51 @@ int StartPage_CZ(const GDI_START_PAGE_PARAM& page, int platform) {
     Insert00();
     GDI_PAGE_SPEC pageSpec;
     GetPageSpecCmd(&page, &pageSpec, platform);
-    if (!SendRecord(pageSpec, 1)) return Fail("Prnt_StartPage() :: send cmdPageSpec Fail 0 ==  \n");
+    if (!SendRecord(pageSpec, 1)) return FailStep("Prnt_StartPage() :: send cmdPageSpec Fail 0 ==  \n");
     Insert00();
     GDI_CUSTOM_PAPER customPaper;
     GetCustomPaperCmd(&page, &customPaper, platform);
     if (!SendRecord(customPaper, 1))
-        return Fail("Prnt_StartPage() :: send cmdCustomPaper Fail 0 ==  \n");
+        return FailStep("Prnt_StartPage() :: send cmdCustomPaper Fail 0 ==  \n");
     Insert00();
     if (platform == PLATFORM_Z) return 1;
 
-    if (!SendFixed(hostUseCmd, 1)) return Fail("Prnt_StartPage() :: send hostUseCmd Fail 0 ==  \n");
+    if (!SendFixed(hostUseCmd, 1)) return FailStep("Prnt_StartPage() :: send hostUseCmd Fail 0 ==  \n");
     Insert00();
     return 1;
 }
 
 int EndPage_C(GDI_END_PAGE_PARAM& page) {
     // The UEL bytes follow the image data and are part of the image checksum.
-    if (!SendFixed(UEL_CMD_C, 1)) return Fail("Prnt_EndPage() :: send UEL_CMD_C Fail 0 ==  \n");
+    if (!SendFixed(UEL_CMD_C, 1)) return FailStep("Prnt_EndPage() :: send UEL_CMD_C Fail 0 ==  \n");
     Insert00();
     GDI_IMAGE_DATA_CHECKSUM checksum;
     GetImageDataChenksumCmd(&checksum);
     if (!SendRecord(checksum, 1))
-        return Fail("Prnt_EndPage() :: send cmdImageDataChenksum Fail 0 ==  \n");
+        return FailStep("Prnt_EndPage() :: send cmdImageDataChenksum Fail 0 ==  \n");
     Insert00();
     GDI_COVERAGE_C coverage;
     GetCoverageCmd_C(&page, &coverage);
-    if (!SendRecord(coverage, 1)) return Fail("Prnt_EndPage() :: send cmdCoverage Fail 0 ==  \n");
+    if (!SendRecord(coverage, 1)) return FailStep("Prnt_EndPage() :: send cmdCoverage Fail 0 ==  \n");
     Insert00();
-    if (!SendFixed(formFeedCmd, 1)) return Fail("Prnt_EndPage() :: send formFeedCmd Fail 0 ==  \n");
+    if (!SendFixed(formFeedCmd, 1)) return FailStep("Prnt_EndPage() :: send formFeedCmd Fail 0 ==  \n");
 
     if (page.bMachDup != 1) return 1;
     if (!SendMachineDuplexCmd(page.page, 1))
-        return Fail("Prnt_EndPage() :: MachineDuplexCmd Fail .\n");
+        return FailStep("Prnt_EndPage() :: MachineDuplexCmd Fail .\n");
     return 1;
 }
 
 int EndPage_Z() {
     Insert00();
-    if (!SendFixed(formFeedCmd, 1)) return Fail("Prnt_EndPage() :: send formFeedCmd Fail 0 ==  \n");
+    if (!SendFixed(formFeedCmd, 1)) return FailStep("Prnt_EndPage() :: send formFeedCmd Fail 0 ==  \n");
     return 1;
 }
 
 int EndPage_M() {
     GDI_JOB_SPEC_M header;
     SetCmdType(&header, sizeof(GDI_JOB_SPEC_M), END_PAGE_CMD, 0, 0, kLongCmdSignature);
-    if (!SendRecord(header, 1)) return Fail("Prnt_EndPage() :: send END_PAGE_CMD Fail 0 ==  \n");
+    if (!SendRecord(header, 1)) return FailStep("Prnt_EndPage() :: send END_PAGE_CMD Fail 0 ==  \n");
     return 1;
 }
 

@@ -66,6 +66,19 @@ void checkOptionKey(char* parameters, const char* argv5, ppd_file_t* ppd) {
     }
 }
 
+int ParseJobOptions(const char* optionText, ppd_file_t* ppd, char* parameters,
+                    cups_option_t** options) {
+    parameters[0] = '\0';
+    if (std::strlen(optionText) < kParametersSize) {
+        std::strcpy(parameters, optionText);
+        checkOptionKey(parameters, optionText, ppd);
+        return pfcupsParseOptions(parameters, 0, options);
+    }
+    checkOptionKey(parameters, optionText, ppd);
+    const int count = pfcupsParseOptions(optionText, 0, options);
+    return pfcupsParseOptions(parameters, count, options);
+}
+
 void GetFunctionValue(PRINT_FUNC_INFO* pPrntFuncInfo, int num_option, cups_option_t* options,
                       const cups_page_header2_t* header) {
     int duplex = 0;

@@ -71,6 +71,13 @@ constexpr std::size_t kParametersSize = 8192;
 // out with a DEBUG line; the buffer is never written past.
 void checkOptionKey(char* parameters, const char* argv5, ppd_file_t* ppd);
 
+// Parses the job's option text with the PPD's defaults added, into `options`;
+// `parameters` is the working copy (kParametersSize bytes). A text too long
+// for the copy is parsed as it stands and the defaults after it, into the same
+// list: the same options, nothing cut. Returns the number of options.
+int ParseJobOptions(const char* optionText, ppd_file_t* ppd, char* parameters,
+                    cups_option_t** options);
+
 void GetFunctionValue(PRINT_FUNC_INFO* pPrntFuncInfo, int num_option, cups_option_t* options,
                       const cups_page_header2_t* header);
 

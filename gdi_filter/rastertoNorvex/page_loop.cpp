@@ -38,20 +38,7 @@ void ParseOptions(JobState& job) {
     cupsFreeOptions(job.num_option, job.options);
     job.num_option = 0;
     job.options = nullptr;
-    const char* optionText = job.argv[5];
-    // The PPD defaults are added to a copy of the option text. A text too long
-    // for the copy is parsed as it stands and the defaults are parsed after it,
-    // into the same list: the same options, nothing cut.
-    if (std::strlen(optionText) < sizeof job.parameters) {
-        std::strcpy(job.parameters, optionText);
-        checkOptionKey(job.parameters, optionText, job.ppd);
-        job.num_option = pfcupsParseOptions(job.parameters, 0, &job.options);
-    } else {
-        job.parameters[0] = '\0';
-        checkOptionKey(job.parameters, optionText, job.ppd);
-        job.num_option = pfcupsParseOptions(optionText, 0, &job.options);
-        job.num_option = pfcupsParseOptions(job.parameters, job.num_option, &job.options);
-    }
+    job.num_option = ParseJobOptions(job.argv[5], job.ppd, job.parameters, &job.options);
 }
 
 // The printer takes the density levels 0 (lightest) to 4 (darkest).
