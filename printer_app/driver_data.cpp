@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "document_formats.h"
 #include "drivers.h"
 #include "raster_job.h"
 
@@ -68,8 +69,9 @@ void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
     data->left_right = 0;
     data->bottom_top = 0;
 
+    // PAPPL adds "auto" (the printer chooses) itself.
     data->num_source = 2;
-    data->source[0] = "auto";
+    data->source[0] = "main";
     data->source[1] = "manual";
     data->num_type = 1;
     data->type[0] = "stationery";
@@ -115,6 +117,8 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
     // 8-bit grey passes through PAPPL untouched: the filter does the halftoning.
     data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
     data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
+    // Without a format of its own PAPPL 1.3.1 crashes on a document it cannot type.
+    data->format = kUntypedFormat;
 
     // Every model prints both sides: PLATFORM_C in the printer, the others by
     // manual duplex in the filter. The filter turns back pages itself.

@@ -8,6 +8,7 @@
 #include <pappl/pappl.h>
 
 #include "document_filters.h"
+#include "document_formats.h"
 #include "driver_data.h"
 #include "drivers.h"
 
@@ -67,6 +68,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
     papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, nullptr,
                                  NorvexDriverData, data);
     AddDocumentFilters(system);
+    RefuseUnknownFormats(system);
     gStateFile = StateFileOf(numOptions, options);
     papplSystemLoadState(system, gStateFile.c_str());
     papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),

@@ -15,15 +15,20 @@ APP=$1 FILTER=$2 PPD_DIR=$3 DECODER=$4
 
 make_document
 # The filter as the server runs it: the real one, except for jobs named
-# "crash" (killed by SIGSEGV).
+# "crash" (killed by SIGSEGV) and "slow" (its input stalls inside page 1, as
+# behind a slow client).
 cat >"$W/filter.sh" <<SH
 #!/bin/sh
 case "\$3" in
   crash) head -c 1000 >/dev/null; kill -SEGV \$\$ ;;
+  slow) exec 3<&0
+        { rm "$W/slow.fifo"; head -c 300000; sleep 60; cat; } <&3 >"$W/slow.fifo" &
+        exec "$FILTER" "\$@" <"$W/slow.fifo" ;;
   *) exec "$FILTER" "\$@" ;;
 esac
 SH
 chmod 0755 "$W/filter.sh"
+mkfifo "$W/slow.fifo"
 start_app NORVEX_FILTER="$W/filter.sh"
 
 # Unknown drivers are refused by add with a clear message.
@@ -76,6 +81,33 @@ id=$(submit lurran "$W/bad.pdf" application/pdf badpdf)
 s=$(wait_job lurran "$id")
 case $s in aborted*) ;; *) fail "unreadable PDF ended as '$s'" ;; esac
 
+# Formats the printer does not take end the job, never the server.
+printf 'plain text\n' >"$W/doc.txt"
+for format in text/plain application/octet-stream; do
+  id=$(submit kavrin "$W/doc.txt" "$format" "text")
+  s=$(wait_job kavrin "$id")
+  case $s in aborted*) ;; *) fail "$format job ended as '$s'" ;; esac
+done
+[ ! -s "$W/out/kavrin/text.prn" ] || fail "an unprintable document reached the printer"
+
+# Cancel-Job in the middle of page 1: the filter gets SIGTERM and ends the
+# stream as its own cancellation does; the job shows canceled.
+submit orvane "$W/doc.pwg" image/pwg-raster slow >/dev/null &
+client=$!
+id=
+i=0
+while [ -z "$id" ] && [ $i -lt 100 ]; do
+  id=$(ipptool -c "$URI/ipp/print/orvane" get-jobs.test 2>/dev/null | awk -F, '$2 == "processing" { print $1 }')
+  sleep 0.1; i=$((i + 1))
+done
+sleep 0.3
+ipptool -q -d job_id="$id" "$URI/ipp/print/orvane" "$HERE/cancel_job.test" || fail "Cancel-Job of job '$id' refused"
+s=$(wait_job orvane "$id")
+wait "$client"
+case $s in canceled*) ;; *) fail "cancelled job ended as '$s'" ;; esac
+"$DECODER" --check --quiet "$W/out/orvane/slow.prn" | grep -q "platform=C pages=1 .*status=ok" ||
+  fail "cancelled job's stream: $("$DECODER" --check --quiet "$W/out/orvane/slow.prn")"
+
 # The web pages answer; the printing defaults carry the vendor options.
 web=http://localhost:$PORT
 for page in / /kavrin /kavrin/printing /kavrin/media; do
@@ -90,7 +122,9 @@ done
 # The server still serves after all that, and left nothing behind.
 "$APP" status -u "$URI/ipp/system" >/dev/null 2>&1 || fail "server gone"
 stop_app
-[ -z "$(ls -A "$W/tmp")" ] || fail "left in the temporary folder: $(ls -A "$W/tmp")"
+for dir in "$W/tmp" "$W/spool"; do
+  [ -z "$(ls -A "$dir")" ] || fail "left in $dir: $(ls -A "$dir")"
+done
 [ -z "$(leftover_processes)" ] || fail "processes left: $(leftover_processes)"
-[ "$FAILED" -eq 0 ] && say "PASS: app prints, survives a crashing filter, refuses bad input"
+[ "$FAILED" -eq 0 ] && say "PASS: app prints, cancels, survives a crashing filter, refuses bad input"
 exit "$FAILED"
