@@ -1,6 +1,7 @@
 // Driver data of a Norvex printer, derived from its model's platform and paper table.
 #include "driver_data.h"
 
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <string>
@@ -24,11 +25,20 @@ std::string PwgNameOf(const PAPER_SIZE_INFO& row) {
         media != nullptr && media->width == PWG_FROM_POINTS(row.cupsPaperW) &&
         media->length == PWG_FROM_POINTS(row.cupsPaperH))
         return media->pwg;
-    if (const pwg_media_t* media =
-            pwgMediaForSize(PWG_FROM_POINTS(row.cupsPaperW), PWG_FROM_POINTS(row.cupsPaperH));
-        media != nullptr)
+    const int width = PWG_FROM_POINTS(row.cupsPaperW), length = PWG_FROM_POINTS(row.cupsPaperH);
+    if (const pwg_media_t* media = pwgMediaForSize(width, length);
+        media != nullptr && std::strncmp(media->pwg, "custom_", 7) != 0)
         return media->pwg;
-    return {};
+    // libcups would name it "custom_WxHmm_WxHmm", which is no valid media
+    // keyword for IPP clients: the size's own name goes in the middle.
+    std::string name;
+    for (const char* c = row.strPageSize; *c != '\0'; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)))
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    char keyword[128];
+    if (name.empty() || !pwgFormatSizeName(keyword, sizeof keyword, "custom", name.c_str(), width, length, nullptr))
+        return {};
+    return keyword;
 }
 
 // The media names of every paper table, built once and kept for PAPPL's pointers.
@@ -114,6 +124,8 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
     data->content_default = PAPPL_CONTENT_AUTO;
     data->quality_default = IPP_QUALITY_NORMAL;
     data->scaling_default = PAPPL_SCALING_AUTO;
+    // IPP Everywhere wants an orientation, not "none", as the default.
+    data->orient_default = IPP_ORIENT_PORTRAIT;
     // 8-bit grey passes through PAPPL untouched: the filter does the halftoning.
     data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
     data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
