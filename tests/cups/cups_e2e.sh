@@ -30,40 +30,23 @@ for tool in lpadmin lpinfo lp lpstat cancel ipptool runuser od; do
 done
 for f in "$FILTER" "$SAMPLE"; do [ -f "$f" ] || { echo "FAIL: $f missing"; exit 1; }; done
 
-SYS_SERVERBIN=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
-SYS_DATADIR=$(cups-config --datadir 2>/dev/null || echo /usr/share/cups)
 started=$(date +%s)
 FAILED=0
-CUPSD_PID=
 
 say() { printf '%s\n' "$*"; }
 fail() { say "FAIL: $*"; FAILED=1; }
 die() { say "FAIL: $*"; exit 1; }
 ms_sleep() { sleep 0.1; }
-
-stop_cupsd() {
-  [ -n "$CUPSD_PID" ] || return 0
-  kill -TERM "$CUPSD_PID" 2>/dev/null
-  i=0
-  while kill -0 "$CUPSD_PID" 2>/dev/null && [ $i -lt 50 ]; do ms_sleep; i=$((i + 1)); done
-  kill -KILL "$CUPSD_PID" 2>/dev/null
-  wait "$CUPSD_PID" 2>/dev/null
-  CUPSD_PID=
-}
-
-# Processes of our daemon (filters, backends) carry its CUPS_SERVERROOT.
-leftover_processes() {
-  grep -lsz -x "CUPS_SERVERROOT=$W/etc" /proc/[0-9]*/environ 2>/dev/null | sed 's|/proc/\([0-9]*\)/environ|\1|'
-}
+. "$(dirname "$0")/cupsd_lib.sh"
 
 cleanup() {
   status=$?
   trap - EXIT INT TERM HUP
-  stop_cupsd
+  cupsd_stop
   if [ -n "${W:-}" ] && [ -d "$W" ]; then
     i=0
-    while [ -n "$(leftover_processes)" ] && [ "$i" -lt 100 ]; do ms_sleep; i=$((i + 1)); done
-    left=$(leftover_processes | tr '\n' ' ')
+    while [ -n "$(cupsd_leftovers)" ] && [ "$i" -lt 100 ]; do ms_sleep; i=$((i + 1)); done
+    left=$(cupsd_leftovers | tr '\n' ' ')
     if [ -n "$left" ]; then
       say "FAIL: processes of the test daemon still running: $left"
       # shellcheck disable=SC2086 # one argument per pid
@@ -80,30 +63,13 @@ trap 'exit 130' INT TERM HUP
 
 # --- The tree: configuration, ServerBin with our filter, DataDir with our PPDs.
 W=$(mktemp -d /tmp/norvex-cups.XXXXXX) || die "mktemp"
-chmod 0755 "$W"  # filters run as lp: everything they read must be reachable
-runuser -u lp -- test -x "$W" || die "user lp cannot enter $W"
-mkdir -p "$W/etc" "$W/spool/tmp" "$W/cache" "$W/state" "$W/log" "$W/out" \
-  "$W/serverbin/filter" "$W/share/model/norvex" || die "mkdir"
-chmod 0755 "$W/serverbin" "$W/serverbin/filter" "$W/share" "$W/share/model" "$W/share/model/norvex" "$W/out"
-
-for d in backend cgi-bin daemon monitor notifier; do
-  [ -e "$SYS_SERVERBIN/$d" ] && ln -s "$SYS_SERVERBIN/$d" "$W/serverbin/$d"
-done
-# No driver programs: lpinfo -m then lists PPDs only (not thousands of foomatic ones).
-mkdir "$W/serverbin/driver" && chmod 0755 "$W/serverbin/driver"
-# The system's filters (pdftopdf, gstoraster, ...), but never an installed copy of ours.
-for f in "$SYS_SERVERBIN"/filter/*; do
-  case "${f##*/}" in rastertoNorvex | norvexdecode) continue ;; esac
-  ln -s "$f" "$W/serverbin/filter/"
-done
+CW=$W
+cupsd_tree
+mkdir -p "$W/share/model/norvex" && chmod 0755 "$W/share/model/norvex" || die "mkdir"
 # cupsd refuses a filter that is not root's and 0755, in a directory likewise.
 install -m 0755 -o root -g root "$FILTER" "$W/serverbin/filter/rastertoNorvex" || die "installing the filter"
 runuser -u lp -- test -x "$W/serverbin/filter/rastertoNorvex" || die "user lp cannot run the filter"
 
-for f in "$SYS_DATADIR"/*; do
-  case "${f##*/}" in model | drv) continue ;; esac
-  ln -s "$f" "$W/share/"
-done
 ppd_count=0
 for ppd in "$PPD_DIR"/*.ppd; do
   [ -f "$ppd" ] || die "no PPD files in $PPD_DIR"
@@ -111,79 +77,7 @@ for ppd in "$PPD_DIR"/*.ppd; do
   ppd_count=$((ppd_count + 1))
 done
 
-write_config() {
-  cat >"$W/etc/cups-files.conf" <<EOF
-ServerRoot $W/etc
-ServerBin $W/serverbin
-DataDir $W/share
-RequestRoot $W/spool
-TempDir $W/spool/tmp
-CacheDir $W/cache
-StateDir $W/state
-ErrorLog $W/log/error_log
-AccessLog $W/log/access_log
-PageLog $W/log/page_log
-Printcap $W/printcap
-FileDevice Yes
-User lp
-Group lp
-SystemGroup root
-EOF
-  cat >"$W/etc/cupsd.conf" <<EOF
-LogLevel debug
-Listen 127.0.0.1:$1
-Browsing No
-BrowseLocalProtocols none
-WebInterface No
-DefaultAuthType None
-ErrorPolicy abort-job
-<Location />
-  Order allow,deny
-  Allow 127.0.0.1
-</Location>
-<Policy default>
-  JobPrivateAccess all
-  JobPrivateValues none
-  SubscriptionPrivateAccess all
-  SubscriptionPrivateValues none
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-}
-
-# --- Start: a random port; ready when OUR daemon logged its listener and
-# answers. cupsd does not exit when the port is taken, so retry on another.
-random_port() { echo $((20000 + $(od -An -N2 -tu2 /dev/urandom) % 12000)); }
-PORT=
-port=${CUPS_E2E_FIRST_PORT:-$(random_port)}
-for attempt in 1 2 3 4 5; do
-  [ "$attempt" -gt 1 ] && port=$(random_port)
-  write_config "$port"
-  : >"$W/log/error_log"
-  cupsd -t -c "$W/etc/cupsd.conf" -s "$W/etc/cups-files.conf" >"$W/log/cupsd-t.out" 2>&1 ||
-    { cat "$W/log/cupsd-t.out"; die "cupsd rejects the test configuration"; }
-  env -u LISTEN_FDS -u LISTEN_PID cupsd -f -c "$W/etc/cupsd.conf" -s "$W/etc/cups-files.conf" \
-    >"$W/log/cupsd.out" 2>&1 &
-  CUPSD_PID=$!
-  i=0
-  while [ $i -lt 100 ] && kill -0 "$CUPSD_PID" 2>/dev/null; do
-    if grep -q "Listening to 127.0.0.1:$port on fd" "$W/log/error_log" 2>/dev/null &&
-      [ "$(lpstat -h "127.0.0.1:$port" -r 2>/dev/null)" = "scheduler is running" ]; then
-      PORT=$port
-      break
-    fi
-    grep -q "Unable to open listen socket" "$W/log/error_log" 2>/dev/null && break
-    ms_sleep
-    i=$((i + 1))
-  done
-  [ -n "$PORT" ] && break
-  say "cupsd did not come up on port $port (attempt $attempt); trying another"
-  stop_cupsd
-done
-[ -n "$PORT" ] || { cat "$W/log/cupsd.out"; tail -20 "$W/log/error_log"; die "cupsd did not start"; }
-export CUPS_SERVER="127.0.0.1:$PORT"
+cupsd_start "${CUPS_E2E_FIRST_PORT:-}"
 say "cupsd pid $CUPSD_PID on $CUPS_SERVER, tree $W"
 
 # --- lpinfo -m lists every model, under the name lpadmin -m takes.

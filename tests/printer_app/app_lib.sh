@@ -38,6 +38,7 @@ leftover_processes() {
 cleanup() {
   status=$?
   stop_app
+  command -v cupsd_stop >/dev/null 2>&1 && cupsd_stop
   for pid in $(leftover_processes); do kill -KILL "$pid" 2>/dev/null; done
   [ "${APP_TEST_KEEP:-0}" = 1 ] && say "kept $W" || rm -rf "$W"
   exit $status
