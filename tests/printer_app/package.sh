@@ -1,0 +1,33 @@
+#!/bin/sh
+# cpack builds the one Debian package; its files and dependencies are checked
+# with dpkg-deb. Usage: package.sh BUILD_DIR PREFIX SERVERBIN DATADIR
+set -u
+BUILD=$1 PREFIX=$2 SERVERBIN=$3 DATADIR=$4
+command -v dpkg-shlibdeps >/dev/null 2>&1 || { echo "FAIL: dpkg-dev not installed (see scripts/setup.sh)"; exit 1; }
+T=$(mktemp -d "${TMPDIR:-/tmp}/norvex-deb.XXXXXX") || exit 1
+trap 'rm -rf "$T"' EXIT
+FAILED=0
+fail() { echo "FAIL: $*"; FAILED=1; }
+
+cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$T" >"$T/cpack.log" 2>&1 ||
+  { cat "$T/cpack.log"; echo "FAIL: cpack"; exit 1; }
+deb=$(ls "$T"/norvex_*.deb 2>/dev/null | head -1)
+[ -n "$deb" ] || { cat "$T/cpack.log"; echo "FAIL: no norvex_*.deb"; exit 1; }
+dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$T/files"
+for f in "$SERVERBIN/filter/rastertoNorvex" "$SERVERBIN/filter/norvexdecode" \
+  "$PREFIX/sbin/norvex-printer-app" "$PREFIX/lib/systemd/system/norvex-printer-app.service" \
+  "$DATADIR/model/norvex/norvex-orvane-210.ppd" "$DATADIR/model/norvex/norvex-kavrin.ppd"; do
+  grep -q -x "$f" "$T/files" || fail "package lacks $f"
+done
+ppds=$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$T/files")
+[ "$ppds" -eq 50 ] || fail "package has $ppds PPDs, not 50"
+grep -q -E 'gtest|benchmark|/include/' "$T/files" && fail "package carries test or development files"
+depends=$(dpkg-deb -f "$deb" Depends)
+for dep in libcups2 libjbig0 libpappl1 ghostscript; do
+  echo "$depends" | grep -q "$dep" || fail "Depends lacks $dep: $depends"
+done
+# The unit starts the binary the package installs.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$PREFIX/lib/systemd/system/norvex-printer-app.service" |
+  grep -q "^ExecStart=$PREFIX/sbin/norvex-printer-app server" || fail "the unit does not start $PREFIX/sbin/norvex-printer-app"
+[ "$FAILED" -eq 0 ] && echo "PASS: $(basename "$deb"), Depends: $depends"
+exit "$FAILED"
