@@ -134,7 +134,8 @@ TEST_F(ParallelEquality, TurnedRepeatedAndReorderedPages) {
     RasterPage a5 = Page("photo");  // A5 fed long edge first: the quarter turn
     a5.pageW = 421;
     a5.pageH = 595;
-    ExpectSameStream("PLATFORM_Z", Pages(3), "ManualDuplex=True");
+    for (const char* platform : {"PLATFORM_Z", "PLATFORM_M"})
+        ExpectSameStream(platform, Pages(3), "ManualDuplex=True");
     for (const char* platform : {"PLATFORM_C", "PLATFORM_Z", "PLATFORM_M"}) {
         ExpectSameStream(platform, duplex);
         ExpectSameStream(platform, {a5, Page("text")});
@@ -154,7 +155,7 @@ TEST_F(ParallelEquality, TwelveHundredDpi) {
 }
 
 TEST_F(ParallelEquality, CancelInTheMiddleOfPageThreeOfFive) {
-    for (const char* platform : {"PLATFORM_Z", "PLATFORM_M"}) {
+    for (const char* platform : {"PLATFORM_C", "PLATFORM_Z", "PLATFORM_M"}) {
         const Bytes sequential = CancelInPageThree(platform, "1");
         ASSERT_FALSE(sequential.empty());
         EXPECT_TRUE(CancelInPageThree(platform, "3") == sequential) << platform;

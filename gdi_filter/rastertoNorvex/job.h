@@ -10,9 +10,11 @@
 #include <cups/ppd.h>
 #include <cups/raster.h>
 
+#include "common/byte_buffer.h"
 #include "common/output.h"
 #include "common/worker_pool.h"
 #include "prnt/document.h"
+#include "prnt/image.h"
 #include "prnt/page.h"
 #include "prnt/model_name.h"
 #include "prnt/paper_tables.h"
@@ -124,6 +126,36 @@ struct PreparedPage {
     std::unique_ptr<uint8_t[]> pMonoImgBuf;
 };
 
+// The compressed image of a page, made on a worker (it touches no global).
+struct PageCompression {
+    WorkerPool* pool = nullptr;
+    WorkGroup group;
+    ByteBuffer image;
+    uint32_t checksum = 0;
+    bool ok = false;
+
+    PageCompression() = default;
+    ~PageCompression() { if (pool) WaitForWork(pool, &group); }
+    PageCompression(const PageCompression&) = delete;
+    PageCompression& operator=(const PageCompression&) = delete;
+};
+
+// A page read and halftoned while the page before it is still being
+// compressed (PLATFORM_C and PLATFORM_M): what it needs to be started,
+// compressed, sent and ended in its turn. Its grey page is gone by then.
+struct PageInFlight {
+    bool held = false;
+    bool imageToSend = true;  // false: cancelled on PLATFORM_M while its lines were read
+    int number = 0;
+    cups_page_header2_t header{};
+    GDI_START_PAGE_PARAM start{};
+    GDI_SEND_PAGE_PARAM send{};
+    GDI_END_PAGE_PARAM end{};
+    uint32_t coverage = 0;  // gImageCoverage of the page's halftone
+    std::unique_ptr<uint8_t[]> dots;
+    std::unique_ptr<PageCompression> compression;  // nullptr: compressed when sent
+};
+
 // Start-up: arguments, input, raster stream, termination handler, PPD.
 // Returns -1 to go on, else the exit status of an early exit.
 int OpenJob(JobState& job, const JobRequest& request);
@@ -145,8 +177,19 @@ bool PreparePage(JobState& job, PreparedPage& page);
 // Reads and drops the raster lines of a page that is not printed.
 void SkipPageRaster(JobState& job);
 
-// The page steps: page start, raster, turns, halftone, image, page end.
-PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page);
+// The page steps: page start, raster, turns, halftone, image, page end. With
+// `deferred`, nothing is sent: the page is read and halftoned into it, for
+// SendPageStart and FinishPage to send once the page before it is ended.
+PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* deferred = nullptr);
+
+// The worker that compresses deferred pages; nullptr: pages are not deferred.
+WorkerPool* PageWorkers(JobState& job);
+// Routing, "PAGE:" line and page start of a deferred page; then its image goes
+// to the page worker.
+void SendPageStart(JobState& job, PageInFlight& page);
+// Waits for the held page's image, sends it and the page end; nothing when no
+// page is held.
+void FinishPage(JobState& job, PageInFlight& page);
 
 // End of the job: blank back, re-emission, document end.
 void EndJob(JobState& job);

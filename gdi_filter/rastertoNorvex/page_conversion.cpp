@@ -226,15 +226,92 @@ WorkerPool* BandWorkers(JobState& job) {
     return job.workers.get();
 }
 
-PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
+WorkerPool* PageWorkers(JobState& job) {
+    if (job.platform == PLATFORM_Z || job.threads <= 1) return nullptr;
+    // One page is compressed while the next is read and halftoned here.
+    if (!job.workersTried) {
+        job.workersTried = true;
+        job.workers = StartWorkers(1);
+    }
+    return job.workers.get();
+}
+
+void SendPageStart(JobState& job, PageInFlight& page) {
+    std::fprintf(stderr, "PAGE: %d %d\n", page.number, static_cast<int>(page.header.NumCopies));
+    if (job.Value(MANUALDUPLEX) == 1) gSendDataToDevice = (page.number % 2 == 1) ? 1 : 0;
+    g_ismiddlepage = 1;
+    if (!Prnt_StartPage(&page.start, job.platform)) ReportFailure(job, "main() :: Start page Fail ! \n");
+    std::fflush(stdout);
+    g_ismiddlepage = 0;
+    gImageCoverage = page.coverage;
+    if (!page.imageToSend || !CheckPageImage(page.send)) return;
+    WorkerPool* const pool = PageWorkers(job);
+    auto compression = std::unique_ptr<PageCompression>(new (std::nothrow) PageCompression);
+    if (!pool || !compression) return;
+    const std::size_t rawBytes = std::size_t{page.send.whlImgW} / 8 * page.send.whlImgH;
+    if (!ReserveBytes(&compression->image, CompressedSizeGuess(rawBytes))) return;
+    PageCompression* const c = compression.get();
+    const GDI_SEND_PAGE_PARAM send = page.send;
+    const int platform = job.platform;
+    if (!PostWork(pool, &c->group, [c, send, platform] {
+            c->ok = CompressImageBand(send, JbigParamsFor(send, platform), 0, platform, &c->image,
+                                      &c->checksum) == 1;
+        }))
+        return;
+    c->pool = pool;
+    page.compression = std::move(compression);
+}
+
+void FinishPage(JobState& job, PageInFlight& page) {
+    if (!page.held) return;
+    page.held = false;
+    const int platform = job.platform;
+    // The routing files the bytes by the page they belong to (odd or even side).
+    const int pageBeingRead = g_page;
+    g_page = page.number;
+    gImageCoverage = page.coverage;
+    g_ismiddlepage = 1;
+    int sent = 0;
+    if (page.compression) {
+        WaitForWork(page.compression->pool, &page.compression->group);
+        page.compression->pool = nullptr;
+    }
+    if (page.compression && page.compression->ok) {
+        gImageChecksum = page.compression->checksum;
+        sent = SendPageImage(&page.send, JbigParamsFor(page.send, platform),
+                             page.compression->image, platform);
+    } else {
+        sent = Prnt_SendPage(&page.send, platform);  // compressed here, failures reported as ever
+    }
+    page.compression.reset();
+    page.dots.reset();
+    if (!sent) ReportFailure(job, "main() :: Send page Fail!\n");
+    std::fflush(stdout);
+    if (!Prnt_EndPage(&page.end, platform)) ReportFailure(job, "main() :: End page Fail ! \n");
+    std::fflush(stdout);
+    g_ismiddlepage = 0;
+    job.lastPageHeader = page.header;
+    g_page = pageBeingRead;
+}
+
+PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* deferred) {
     cups_page_header2_t& header = job.header;
     const int platform = job.platform;
 
     FillStartPage(job, page);
-    g_ismiddlepage = 1;
-    if (!Prnt_StartPage(&job.startPageParam, platform)) ReportFailure(job, "main() :: Start page Fail ! \n");
-    std::fflush(stdout);
-    g_ismiddlepage = 0;
+    if (deferred) {
+        deferred->held = false;
+        deferred->number = g_page;
+        deferred->header = header;
+        deferred->start = job.startPageParam;
+        gImageCoverage = 0;  // the held page's own count is in its record
+    } else {
+        g_ismiddlepage = 1;
+        if (!Prnt_StartPage(&job.startPageParam, platform))
+            ReportFailure(job, "main() :: Start page Fail ! \n");
+        std::fflush(stdout);
+        g_ismiddlepage = 0;
+    }
 
     uint32_t fwImgWPixel = static_cast<uint32_t>(page.imgW);
     uint32_t fwImgHPixel = static_cast<uint32_t>(page.imgH);
@@ -296,7 +373,13 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
         rowsWritten = std::size_t{y} + 1;
         if (banded.pool && rowsWritten % kJbigBandHeight == 0) PostFinalRows(&banded, rowsWritten);
     }
-    if (Canceled && platform == PLATFORM_M) return PageOutcome::CleanUp;
+    if (Canceled && platform == PLATFORM_M) {
+        if (deferred) {
+            deferred->held = false;
+            deferred->imageToSend = false;
+        }
+        return PageOutcome::CleanUp;
+    }
     // A raster that stops early is still closed as a page (the printer is never
     // left inside one), but the job did not print as sent.
     if (linesRead < header.cupsHeight && !Canceled) {
@@ -333,18 +416,28 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page) {
         HalftoneDither(grey, fwImgWPixel, fwImgHPixel, pMonoImgBuf.get(), iRealImgWByte,
                        job.Value(NEGATIVEPRINT), job.Value(DPI1200), platform);
 
-    g_ismiddlepage = 1;
-    const int sent = banded.pool ? Prnt_SendBandedPage(&banded, !blankPage, &send)
-                                 : Prnt_SendPage(&send, platform);
-    if (!sent) ReportFailure(job, "main() :: Send page Fail!\n");
-    std::fflush(stdout);
-
     GDI_END_PAGE_PARAM end{};
     end.page = g_page;
     end.bMachDup = job.Value(AUTODUPLEX) != 0 ? 1 : 0;
     end.resolutionE = static_cast<int32_t>(header.HWResolution[0]);
     end.paperWidthE = static_cast<int32_t>(header.PageSize[0] / 72.0 * 25.4);
     end.densityE = job.Value(DENSITY);
+    if (deferred) {
+        deferred->held = true;
+        deferred->imageToSend = true;
+        deferred->send = send;
+        deferred->end = end;
+        deferred->coverage = gImageCoverage;
+        deferred->dots = std::move(pMonoImgBuf);
+        return PageOutcome::Sent;
+    }
+
+    g_ismiddlepage = 1;
+    const int sent = banded.pool ? Prnt_SendBandedPage(&banded, !blankPage, &send)
+                                 : Prnt_SendPage(&send, platform);
+    if (!sent) ReportFailure(job, "main() :: Send page Fail!\n");
+    std::fflush(stdout);
+
     if (!Prnt_EndPage(&end, platform)) ReportFailure(job, "main() :: End page Fail ! \n");
     std::fflush(stdout);
     g_ismiddlepage = 0;

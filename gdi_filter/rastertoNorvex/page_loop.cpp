@@ -118,32 +118,47 @@ void SetUpPage(JobState& job) {
     if (job.Value(DPI1200) == 1 && job.platform == PLATFORM_M) job.b2Bit = 1;
 }
 
+namespace {
+
+// Ends the page still held (its image and page end go out first, as they had
+// before the next page was read), then leaves the loop the way `exit` says.
+JobExit Leave(JobState& job, PageInFlight& held, JobExit exit) {
+    FinishPage(job, held);
+    return gPrinterStreamError != 0 ? JobExit::CleanUp : exit;
+}
+
+}  // namespace
+
 JobExit RunPages(JobState& job) {
+    // On PLATFORM_C and PLATFORM_M a page is one JBIG stream: with a worker,
+    // it is compressed there while the next page is read and halftoned here.
+    PageInFlight held;
     for (;;) {
         if (!pfcupsRasterReadHeader2(job.ras, &job.header)) {
             std::fputs("DEBUG: cupsRasterReadHeader2 return failure/end-of-file.\n", stderr);
-            return LeaveLoop();
+            return Leave(job, held, LeaveLoop());
         }
         std::fputs("DEBUG: cupsRasterReadHeader2 return OK.\n", stderr);
         log_page_header2(&job.header);
-        if (Canceled) return LeaveLoop();
+        if (Canceled) return Leave(job, held, LeaveLoop());
         // A page the filter cannot read ends the job: its lines cannot be told
         // from the next page's header.
         if (!CheckPageHeader(job.header)) {
             job.failed = true;
-            return LeaveLoop();
+            return Leave(job, held, LeaveLoop());
         }
         BoundCopies(job.header);
 
         // Even pages are cut from their spool file by a size table of fixed
         // length: a manual-duplex job ends at its last entry.
         if (job.Value(MANUALDUPLEX) == 1 && g_page >= kMaxManualDuplexPages) {
+            FinishPage(job, held);
             std::fprintf(stderr,
                          "ERROR: Manual duplex takes at most %d pages; page %d and later are not "
                          "printed\n",
                          kMaxManualDuplexPages, g_page + 1);
             job.failed = true;
-            return JobExit::EndOfJob;
+            return Leave(job, held, JobExit::EndOfJob);
         }
         SetUpPage(job);
         // A page that cannot be held is left out whole; the job goes on with
@@ -152,7 +167,7 @@ JobExit RunPages(JobState& job) {
         if (!PreparePage(job, page)) {
             job.failed = true;
             SkipPageRaster(job);
-            if (Canceled) return LeaveLoop();
+            if (Canceled) return Leave(job, held, LeaveLoop());
             continue;
         }
         // Spool files are made before the first byte goes out: a job that
@@ -163,8 +178,23 @@ JobExit RunPages(JobState& job) {
         }
         job.modeFixed = true;
         ++g_page;
-        std::fprintf(stderr, "PAGE: %d %d\n", g_page, static_cast<int>(job.header.NumCopies));
+        const bool pipelined = PageWorkers(job) != nullptr;
+        if (!pipelined)
+            std::fprintf(stderr, "PAGE: %d %d\n", g_page, static_cast<int>(job.header.NumCopies));
         if (g_page == 1) StartDocument(job);
+        if (pipelined) {
+            PageInFlight next;
+            const PageOutcome outcome = ConvertAndSendPage(job, page, &next);
+            // The page before goes out whole before this one's page start.
+            FinishPage(job, held);
+            if (gPrinterStreamError != 0) return JobExit::CleanUp;
+            SendPageStart(job, next);
+            if (outcome == PageOutcome::CleanUp) return JobExit::CleanUp;
+            held = std::move(next);
+            if (gPrinterStreamError != 0) return JobExit::CleanUp;
+            if (Canceled) return Leave(job, held, JobExit::EndOfJob);
+            continue;
+        }
         if (job.Value(MANUALDUPLEX) == 1) gSendDataToDevice = (g_page % 2 == 1) ? 1 : 0;
 
         if (ConvertAndSendPage(job, page) == PageOutcome::CleanUp) return JobExit::CleanUp;
