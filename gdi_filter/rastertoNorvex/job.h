@@ -145,6 +145,8 @@ struct PageCompression {
 // compressed, sent and ended in its turn. Its grey page is gone by then.
 struct PageInFlight {
     bool held = false;
+    bool startAtOnce = false;  // no page before it is held: its page start need not wait
+    bool started = false;
     bool imageToSend = true;  // false: cancelled on PLATFORM_M while its lines were read
     int number = 0;
     cups_page_header2_t header{};
@@ -184,8 +186,8 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* 
 
 // The worker that compresses deferred pages; nullptr: pages are not deferred.
 WorkerPool* PageWorkers(JobState& job);
-// Routing, "PAGE:" line and page start of a deferred page; then its image goes
-// to the page worker.
+// Routing, "PAGE:" line and page start of a deferred page (unless it went out
+// at once); then its image goes to the page worker.
 void SendPageStart(JobState& job, PageInFlight& page);
 // Waits for the held page's image, sends it and the page end; nothing when no
 // page is held.

@@ -236,13 +236,22 @@ WorkerPool* PageWorkers(JobState& job) {
     return job.workers.get();
 }
 
-void SendPageStart(JobState& job, PageInFlight& page) {
+namespace {
+
+void StartDeferredPage(JobState& job, PageInFlight& page) {
+    page.started = true;
     std::fprintf(stderr, "PAGE: %d %d\n", page.number, static_cast<int>(page.header.NumCopies));
     if (job.Value(MANUALDUPLEX) == 1) gSendDataToDevice = (page.number % 2 == 1) ? 1 : 0;
     g_ismiddlepage = 1;
     if (!Prnt_StartPage(&page.start, job.platform)) ReportFailure(job, "main() :: Start page Fail ! \n");
     std::fflush(stdout);
     g_ismiddlepage = 0;
+}
+
+}  // namespace
+
+void SendPageStart(JobState& job, PageInFlight& page) {
+    if (!page.started) StartDeferredPage(job, page);
     gImageCoverage = page.coverage;
     if (!page.imageToSend || !CheckPageImage(page.send)) return;
     WorkerPool* const pool = PageWorkers(job);
@@ -304,6 +313,10 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* 
         deferred->number = g_page;
         deferred->header = header;
         deferred->start = job.startPageParam;
+        // As on the sequential path, the printer gets the page start before
+        // the page's lines are read (and keep-alive fillers while they come)
+        // when no page before it waits to be ended.
+        if (deferred->startAtOnce) StartDeferredPage(job, *deferred);
         gImageCoverage = 0;  // the held page's own count is in its record
     } else {
         g_ismiddlepage = 1;

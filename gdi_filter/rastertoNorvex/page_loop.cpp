@@ -184,6 +184,7 @@ JobExit RunPages(JobState& job) {
         if (g_page == 1) StartDocument(job);
         if (pipelined) {
             PageInFlight next;
+            next.startAtOnce = !held.held;
             const PageOutcome outcome = ConvertAndSendPage(job, page, &next);
             // The page before goes out whole before this one's page start.
             FinishPage(job, held);
