@@ -134,7 +134,13 @@ std::size_t CompressedSizeGuess(std::size_t rawBytes) {
 
 // The image must be whole bytes per row and not empty; a buffer is never sized
 // from dimensions that could not be encoded.
+bool IsEncodableImage(const GDI_SEND_PAGE_PARAM& page) {
+    return page.sendImgBuf != nullptr && page.whlImgW != 0 && page.whlImgH != 0 &&
+           page.whlImgW % 8 == 0;
+}
+
 int CheckPageImage(const GDI_SEND_PAGE_PARAM& page) {
+    if (IsEncodableImage(page)) return 1;
     char message[256];
     if (page.sendImgBuf == nullptr) return FailStep("Prnt_SendPage() :: NULL == sendImgBuf .  \n");
     if (page.whlImgW == 0 || page.whlImgH == 0) {

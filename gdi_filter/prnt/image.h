@@ -73,6 +73,8 @@ int OutputJbigkitCompression(const GDI_SEND_PAGE_PARAM* pSendPageParam, const JB
 // Checks the dot image before anything is sized from it; 0 with a message in
 // prntLastError when it cannot be sent.
 int CheckPageImage(const GDI_SEND_PAGE_PARAM& page);
+// The same check without a message: whether the page can be compressed at all.
+bool IsEncodableImage(const GDI_SEND_PAGE_PARAM& page);
 // Sends the compressed page in the platform's image commands; sets cmpImgBytes.
 int SendPageImage(GDI_SEND_PAGE_PARAM* pSendPageParam, const JBIG_BIH& bih, const ByteBuffer& image,
                   int platform);

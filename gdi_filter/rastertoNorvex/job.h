@@ -184,10 +184,16 @@ void SkipPageRaster(JobState& job);
 // SendPageStart and FinishPage to send once the page before it is ended.
 PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* deferred = nullptr);
 
-// The worker that compresses deferred pages; nullptr: pages are not deferred.
+// The workers that compress deferred pages; nullptr: pages are not deferred.
 WorkerPool* PageWorkers(JobState& job);
-// Routing, "PAGE:" line and page start of a deferred page (unless it went out
-// at once); then its image goes to the page worker.
+// The most pages compressed at the same time (each holds its dot page).
+constexpr int kPagesInFlight = 2;
+// Has a worker compress a page read and halftoned as deferred, while the page
+// before it may still be compressed; without a worker (or memory for it) the
+// page is compressed when it is sent.
+void CompressAside(JobState& job, PageInFlight& page);
+// Routing, "PAGE:" line and page start of a deferred page, unless it went out
+// at once.
 void SendPageStart(JobState& job, PageInFlight& page);
 // Waits for the held page's image, sends it and the page end; nothing when no
 // page is held.

@@ -228,10 +228,10 @@ WorkerPool* BandWorkers(JobState& job) {
 
 WorkerPool* PageWorkers(JobState& job) {
     if (job.platform == PLATFORM_Z || job.threads <= 1) return nullptr;
-    // One page is compressed while the next is read and halftoned here.
+    // Two pages are compressed at once while the next is read and halftoned here.
     if (!job.workersTried) {
         job.workersTried = true;
-        job.workers = StartWorkers(1);
+        job.workers = StartWorkers(std::min(job.threads, kPagesInFlight));
     }
     return job.workers.get();
 }
@@ -250,10 +250,9 @@ void StartDeferredPage(JobState& job, PageInFlight& page) {
 
 }  // namespace
 
-void SendPageStart(JobState& job, PageInFlight& page) {
-    if (!page.started) StartDeferredPage(job, page);
-    gImageCoverage = page.coverage;
-    if (!page.imageToSend || !CheckPageImage(page.send)) return;
+void CompressAside(JobState& job, PageInFlight& page) {
+    // A page that cannot be compressed is left to FinishPage, which reports why.
+    if (!page.held || !page.imageToSend || !IsEncodableImage(page.send)) return;
     WorkerPool* const pool = PageWorkers(job);
     auto compression = std::unique_ptr<PageCompression>(new (std::nothrow) PageCompression);
     if (!pool || !compression) return;
@@ -269,6 +268,11 @@ void SendPageStart(JobState& job, PageInFlight& page) {
         return;
     c->pool = pool;
     page.compression = std::move(compression);
+}
+
+void SendPageStart(JobState& job, PageInFlight& page) {
+    if (!page.started) StartDeferredPage(job, page);
+    gImageCoverage = page.coverage;
 }
 
 void FinishPage(JobState& job, PageInFlight& page) {

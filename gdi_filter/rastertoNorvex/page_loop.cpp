@@ -130,8 +130,9 @@ JobExit Leave(JobState& job, PageInFlight& held, JobExit exit) {
 }  // namespace
 
 JobExit RunPages(JobState& job) {
-    // On PLATFORM_C and PLATFORM_M a page is one JBIG stream: with a worker,
-    // it is compressed there while the next page is read and halftoned here.
+    // On PLATFORM_C and PLATFORM_M a page is one JBIG stream: with workers,
+    // it is compressed there beside the page before it, while the next page is
+    // read and halftoned here.
     PageInFlight held;
     for (;;) {
         if (!pfcupsRasterReadHeader2(job.ras, &job.header)) {
@@ -186,6 +187,7 @@ JobExit RunPages(JobState& job) {
             PageInFlight next;
             next.startAtOnce = !held.held;
             const PageOutcome outcome = ConvertAndSendPage(job, page, &next);
+            CompressAside(job, next);
             // The page before goes out whole before this one's page start.
             FinishPage(job, held);
             if (gPrinterStreamError != 0) return JobExit::CleanUp;
