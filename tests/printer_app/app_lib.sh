@@ -1,10 +1,11 @@
 # Shared by the Printer Application tests: a private server on a free loopback
 # port with its state, spool and temporary files in one tree ($W), its jobs
 # followed with ipptool, and everything stopped and removed on exit.
-# Set before sourcing: APP (the app binary). Provides W, PORT, URI, fail, ...
+# Set before sourcing: APP (the app binary), and APP_TEST_DIR (this folder)
+# when the sourcing script lives elsewhere. Provides W, PORT, URI, fail, ...
 PATH=/usr/sbin:/usr/bin:/sbin:/bin:$PATH
 export PATH
-HERE=$(cd "$(dirname "$0")" && pwd)
+HERE=${APP_TEST_DIR:-$(cd "$(dirname "$0")" && pwd)}
 FAILED=0
 APP_PID=
 say() { printf '%s\n' "$*"; }
