@@ -1,12 +1,18 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need (when missing),
-# then configures and builds. Usage: scripts/setup.sh [build-dir [cmake options...]]
+# then configures and builds. Usage: scripts/setup.sh [--docs] [build-dir [cmake options...]]
+# --docs adds what remakes the README's pictures (scripts/screenshot.sh); CI never needs it.
 set -eu
 cd "$(dirname "$0")/.."
 
 PACKAGES="g++ make cmake pkg-config libcups2-dev libcupsimage2-dev libjbig-dev libpng-dev
   libgtest-dev libbenchmark-dev ghostscript cups cups-client cups-filters cups-ipp-utils cups-ppdc
   clang libclang-rt-14-dev libpappl-dev curl dpkg-dev"
+DOCS_PACKAGES="chromium optipng"
+if [ "${1:-}" = --docs ]; then
+  PACKAGES="$PACKAGES $DOCS_PACKAGES"
+  shift
+fi
 
 missing=""
 for p in $PACKAGES; do

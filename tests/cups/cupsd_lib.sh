@@ -1,6 +1,7 @@
 # A private cupsd for tests: its tree under $CW (reachable by lp, who runs its
 # filters), a loopback port, started and stopped by these functions.
 # Set CW before sourcing; needs say and die. Provides CUPSD_PID, CUPS_PORT.
+. "$(dirname "$0")/../server_lib.sh"
 CUPSD_PID=
 CUPS_PORT=
 SYS_SERVERBIN=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)
@@ -108,14 +109,9 @@ random_port() { echo $((20000 + $(od -An -N2 -tu2 /dev/urandom) % 12000)); }
 cupsd_stop() {
   [ -n "$CUPSD_PID" ] || return 0
   kill -TERM "$CUPSD_PID" 2>/dev/null
-  i=0
-  while kill -0 "$CUPSD_PID" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-  kill -KILL "$CUPSD_PID" 2>/dev/null
-  wait "$CUPSD_PID" 2>/dev/null
+  wait_stopped "$CUPSD_PID" KILL
   CUPSD_PID=
 }
 
 # Processes of our daemon (filters, backends) carry its CUPS_SERVERROOT.
-cupsd_leftovers() {
-  grep -lsz -x "CUPS_SERVERROOT=$CW/etc" /proc/[0-9]*/environ 2>/dev/null | sed 's|/proc/\([0-9]*\)/environ|\1|'
-}
+cupsd_leftovers() { processes_with_env "CUPS_SERVERROOT=$CW/etc"; }

@@ -1,10 +1,12 @@
 # Shared by the Printer Application tests: a private server on a free loopback
 # port with its state, spool and temporary files in one tree ($W), its jobs
 # followed with ipptool, and everything stopped and removed on exit.
-# Set before sourcing: APP (the app binary). Provides W, PORT, URI, fail, ...
+# Set before sourcing: APP (the app binary), and APP_TEST_DIR (this folder)
+# when the sourcing script lives elsewhere. Provides W, PORT, URI, fail, ...
 PATH=/usr/sbin:/usr/bin:/sbin:/bin:$PATH
 export PATH
-HERE=$(cd "$(dirname "$0")" && pwd)
+HERE=${APP_TEST_DIR:-$(cd "$(dirname "$0")" && pwd)}
+. "$HERE/../server_lib.sh"
 FAILED=0
 APP_PID=
 say() { printf '%s\n' "$*"; }
@@ -23,17 +25,12 @@ mkdir -p "$W/spool" "$W/tmp" "$W/out"
 stop_app() {
   [ -n "$APP_PID" ] || return 0
   "$APP" shutdown -u "$URI/ipp/system" >/dev/null 2>&1
-  i=0
-  while kill -0 "$APP_PID" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-  kill -TERM "$APP_PID" 2>/dev/null
-  wait "$APP_PID" 2>/dev/null
+  wait_stopped "$APP_PID" TERM
   APP_PID=
 }
 
 # Processes the server started (filters, ghostscript) carry our TMPDIR.
-leftover_processes() {
-  grep -lsz -x "TMPDIR=$W/tmp" /proc/[0-9]*/environ 2>/dev/null | sed 's|/proc/\([0-9]*\)/environ|\1|'
-}
+leftover_processes() { processes_with_env "TMPDIR=$W/tmp"; }
 
 cleanup() {
   status=$?
