@@ -215,25 +215,34 @@ void SkipPageRaster(JobState& job) {
         if (pfcupsRasterReadPixels(job.ras, line.get(), lineBytes) == 0) break;
 }
 
+namespace {
+
+// The job's pool, started once for its first page; nullptr for the rest of the
+// job when not one thread could be started.
+WorkerPool* JobWorkers(JobState& job, int threads) {
+    if (!job.workersTried) {
+        job.workersTried = true;
+        job.workers = StartWorkers(threads);
+        if (!job.workers)
+            std::fputs("DEBUG: No worker thread could be started; the pages are imaged sequentially\n",
+                       stderr);
+    }
+    return job.workers.get();
+}
+
+}  // namespace
+
 // The job's worker threads, started for the first page that bands its image
 // (PLATFORM_Z); nullptr when the job runs sequentially.
 WorkerPool* BandWorkers(JobState& job) {
     if (job.platform != PLATFORM_Z || job.threads <= 1) return nullptr;
-    if (!job.workersTried) {
-        job.workersTried = true;
-        job.workers = StartWorkers(job.threads);
-    }
-    return job.workers.get();
+    return JobWorkers(job, job.threads);
 }
 
 WorkerPool* PageWorkers(JobState& job) {
     if (job.platform == PLATFORM_Z || job.threads <= 1) return nullptr;
     // Two pages are compressed at once while the next is read and halftoned here.
-    if (!job.workersTried) {
-        job.workersTried = true;
-        job.workers = StartWorkers(std::min(job.threads, kPagesInFlight));
-    }
-    return job.workers.get();
+    return JobWorkers(job, std::min(job.threads, kPagesInFlight));
 }
 
 namespace {

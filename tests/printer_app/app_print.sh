@@ -44,7 +44,7 @@ id=$(submit orvane "$W/doc.pwg" image/pwg-raster crash)
 s=$(wait_job orvane "$id")
 case $s in aborted*signal*) ;; *) fail "crashing filter: job ended as '$s'" ;; esac
 
-# must-show 1 and two printers at once: the three jobs run at the same time.
+# One printer of each platform, all three jobs at the same time.
 clients=
 for p in $PRINTERS; do
   name=${p%%:*}
@@ -107,6 +107,26 @@ wait "$client"
 case $s in canceled*) ;; *) fail "cancelled job ended as '$s'" ;; esac
 "$DECODER" --check --quiet "$W/out/orvane/slow.prn" | grep -q "platform=C pages=1 .*status=ok" ||
   fail "cancelled job's stream: $("$DECODER" --check --quiet "$W/out/orvane/slow.prn")"
+
+# A device that cannot be opened: the job waits with the printer stopped while
+# PAPPL tries it again, and prints once the device is back.
+mkdir -p "$W/gone/out"
+"$APP" add -u "$URI/ipp/system" -d gone -m norvex-kavrin -v "file://$W/gone/out?ext=prn" || die "add gone"
+rm -r "$W/gone"
+submit gone "$W/doc.pwg" image/pwg-raster back >"$W/gone.id" &
+client=$!
+i=0
+until ipptool -tv "$URI/ipp/print/gone" get-printer-attributes.test 2>/dev/null |
+  grep -q "printer-state (enum) = stopped"; do
+  [ $i -lt 100 ] || { fail "printer with no device is not shown stopped"; break; }
+  sleep 0.1; i=$((i + 1))
+done
+mkdir -p "$W/gone/out"
+wait "$client"
+s=$(wait_job gone "$(cat "$W/gone.id")")
+case $s in completed,3,*) ;; *) fail "job for a device that came back ended as '$s'" ;; esac
+"$DECODER" --check --quiet "$W/gone/out/back.prn" | grep -q "pages=3 .*status=ok" ||
+  fail "job for a device that came back: $("$DECODER" --check --quiet "$W/gone/out/back.prn")"
 
 # The web pages answer; the printing defaults carry the vendor options.
 web=http://localhost:$PORT
