@@ -20,7 +20,7 @@ decltype(&cupsTempFd) pfcupsTempFd = nullptr;
 decltype(&cupsRasterReadPixels) pfcupsRasterReadPixels = nullptr;
 decltype(&cupsRasterClose) pfcupsRasterClose = nullptr;
 decltype(&cupsRasterReadHeader2) pfcupsRasterReadHeader2 = nullptr;
-decltype(&cupsRasterOpen) pfcupsRasterOpen = nullptr;
+decltype(&cupsRasterOpenIO) pfcupsRasterOpenIO = nullptr;
 
 const char* gCupsLibraryPath = "/usr/lib/libcups.so";
 const char* gCupsImageLibraryPath = "/usr/lib/libcupsimage.so";
@@ -60,7 +60,7 @@ int InitCUPSIMAGEDLL() {
     m_hCUPSImage = dlopen(gCupsImageLibraryPath, RTLD_LAZY);
     Bind(pfcupsRasterReadPixels, m_hCUPSImage, "cupsRasterReadPixels", &cupsRasterReadPixels);
     Bind(pfcupsRasterReadHeader2, m_hCUPSImage, "cupsRasterReadHeader2", &cupsRasterReadHeader2);
-    Bind(pfcupsRasterOpen, m_hCUPSImage, "cupsRasterOpen", &cupsRasterOpen);
+    Bind(pfcupsRasterOpenIO, m_hCUPSImage, "cupsRasterOpenIO", &cupsRasterOpenIO);
     if (m_hCUPSImage) {
         Bind(pfcupsRasterClose, m_hCUPSImage, "cupsRasterClose", &cupsRasterClose);
     } else {

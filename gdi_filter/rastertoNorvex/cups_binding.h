@@ -20,7 +20,7 @@ extern decltype(&cupsTempFd) pfcupsTempFd;
 extern decltype(&cupsRasterReadPixels) pfcupsRasterReadPixels;
 extern decltype(&cupsRasterClose) pfcupsRasterClose;
 extern decltype(&cupsRasterReadHeader2) pfcupsRasterReadHeader2;
-extern decltype(&cupsRasterOpen) pfcupsRasterOpen;
+extern decltype(&cupsRasterOpenIO) pfcupsRasterOpenIO;
 
 // 1 when the library at its fixed path was loaded, 0 when the linked one is used.
 int InitCUPSDLL();

@@ -19,6 +19,7 @@
 #include "prnt/model_name.h"
 #include "prnt/paper_tables.h"
 #include "rastertoNorvex/job_options.h"
+#include "rastertoNorvex/raster_input.h"
 
 constexpr std::size_t kPPDTextSize = 1024;
 constexpr std::size_t kModelNameSize = 1024;
@@ -51,6 +52,7 @@ struct JobState {
 
     int fd = 0;                      // raster input: the request's descriptor or the input file
     bool ownsInput = false;          // fd is the input file, closed at the end
+    RasterInput input;               // what the raster stream reads fd through
     cups_raster_t* ras = nullptr;
     cups_page_header2_t header{};
     ppd_file_t* ppd = nullptr;

@@ -79,7 +79,8 @@ int OpenJob(JobState& job, const JobRequest& request) {
     // the input, and a cancel then must end the job as "no pages".
     Canceled = 0;
     InstallTerminationHandler();
-    job.ras = pfcupsRasterOpen(job.fd, CUPS_RASTER_READ);
+    StartRasterInput(job.input, job.fd);
+    job.ras = pfcupsRasterOpenIO(ReadRasterInput, &job.input, CUPS_RASTER_READ);
 
     if (!OpenPPD(job)) {
         CleanUp(job);

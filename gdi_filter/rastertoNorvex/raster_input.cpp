@@ -1,0 +1,45 @@
+// The raster input, read ahead in large blocks for libcups.
+#include "rastertoNorvex/raster_input.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+
+namespace {
+
+// Four times a pipe's capacity: a pipe hands over at most 64 KiB a read.
+constexpr std::size_t kBlockBytes = 256 * 1024;
+
+// As libcups reads a descriptor itself: a signal or a not-yet-ready input is
+// no error.
+ssize_t ReadFd(int fd, void* buffer, std::size_t bytes) {
+    ssize_t count;
+    while ((count = read(fd, buffer, bytes)) < 0)
+        if (errno != EINTR && errno != EAGAIN) return -1;
+    return count;
+}
+
+}  // namespace
+
+void StartRasterInput(RasterInput& input, int fd) {
+    input.fd = fd;
+    input.block.reset(new (std::nothrow) uint8_t[kBlockBytes]);
+    input.next = input.end = 0;
+}
+
+ssize_t ReadRasterInput(void* context, unsigned char* buffer, std::size_t bytes) {
+    RasterInput& input = *static_cast<RasterInput*>(context);
+    if (input.next == input.end) {
+        if (!input.block || bytes >= kBlockBytes) return ReadFd(input.fd, buffer, bytes);
+        const ssize_t count = ReadFd(input.fd, input.block.get(), kBlockBytes);
+        if (count <= 0) return count;
+        input.next = 0;
+        input.end = static_cast<std::size_t>(count);
+    }
+    const std::size_t n = std::min(bytes, input.end - input.next);
+    std::memcpy(buffer, input.block.get() + input.next, n);
+    input.next += n;
+    return static_cast<ssize_t>(n);
+}
