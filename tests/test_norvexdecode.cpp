@@ -1,11 +1,10 @@
 // norvexdecode: hand-built streams of each platform decode to the dots they were
-// encoded from; faults are reported at their offset; garbage never crashes it.
+// encoded from; faults and truncations are reported at their offset.
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <png.h>
-#include <random>
 
 #include "norvexdecode.h"
 #include "page_writer.h"
@@ -51,11 +50,7 @@ const ByteVec kNonCustomPaper = {0x0B, 0x0C, 0x13, 0, 0, 0, 0, 0, 0, 0, 0, 0xD6}
 Built StreamZ(const std::vector<TestPage>& pages, int fillers = 0) {
     Built s;
     s.pages = pages.size();
-    s.Add(Str(kPjlHeaderText + "@PJL JOBTIME=05:14:03:12:2026\r\n@PJL JOBOWNER=printhost\r\n"
-                               "@PJL ENTER LANGUAGE=PL\r\n"));
-    s.Add(Cat({kZeros, {0x0B, 0x05, 0x1F, 0x01, 0xD0}, kZeros}));  // fine mode
-    s.Add({0x0B, 0x09, 0x11, 0x30, 0x01, 0x02, 0x00, 0x00, 0xA8}, "jobspec");
-    s.Add(Cat({kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8}}));
+    s.Add(OpeningZ());
     for (size_t n = 0; n < pages.size(); ++n) {
         const TestPage& p = pages[n];
         const std::string page = "page" + std::to_string(n + 1);
@@ -84,15 +79,11 @@ Built StreamZ(const std::vector<TestPage>& pages, int fillers = 0) {
     return s;
 }
 
-// C: the opening of a job with number 7, flags 0x30, toner save 1, density 3,
-// dated 3 December 2026; one JBIG stream per page up to the page end's UEL.
+// C: one JBIG stream per page up to the page end's UEL.
 Built StreamC(const std::vector<TestPage>& pages) {
     Built s;
     s.pages = pages.size();
-    s.Add(Cat({kUelC, {0x0B, 0x04, 0x16, 0xDB}, Str(kEndOfJobText + "versions=3.1.2.1"), kZeros,
-               Str(kPjlHeaderText + "@PJL ENTER LANGUAGE=PL\r\n"), kZeros, {0x0B, 0x06, 0x11, 0x07, 0x30, 0xA7},
-               kZeros, {0x0B, 0x05, 0x19, 0x01, 0xD6}, kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8},
-               {0x0B, 0x08, 0x1F, 0xEA, 0x07, 0x0C, 0x03, 0xCE}}));
+    s.Add(OpeningC());
     for (size_t n = 0; n < pages.size(); ++n) {
         const TestPage& p = pages[n];
         const std::string page = "page" + std::to_string(n + 1);
@@ -120,11 +111,7 @@ Built StreamC(const std::vector<TestPage>& pages) {
 Built StreamM(const std::vector<TestPage>& pages) {
     Built s;
     s.pages = pages.size();
-    s.Add(Cat({kUel, Str("JZJZ"), LongHeader(88, 17)}));
-    for (uint16_t v : {0,   81,  115, 110, 150, 122, 100, 150, 200, 100, 81,  100, 100, 100, 100, 100, 100, 100,
-                       100, 100, 100, 100, 100, 100, 120, 135, 150, 180, 200, 120, 150, 190, 350, 400, 100, 100})
-        s.Add(Be16(v));
-    s.Add(Cat({LongHeader(52, 0, 3), LongParam(0, 0), LongParam(1, 0), LongParam(2, 1)}));
+    s.Add(OpeningM());
     for (size_t n = 0; n < pages.size(); ++n) {
         const TestPage& p = pages[n];
         const std::string page = "page" + std::to_string(n + 1);
@@ -284,31 +271,6 @@ TEST(DecodeRobustness, EveryTruncationIsReported) {
             ASSERT_FALSE(r.ok()) << "prefix of " << n << " bytes";
             for (const auto& e : r.errors) ASSERT_LE(e.offset, n);
         }
-    }
-}
-
-TEST(DecodeRobustness, RandomAndMutatedInputNeverCrashes) {
-    std::mt19937 rng(20261206);
-    const std::vector<ByteVec> seeds = {StreamZ({Page(64, 300, 1, 131)}, 1).bytes,
-                                        StreamC({Page(64, 60, 1, 132)}).bytes,
-                                        StreamM({Page(64, 60, 1, 133, 2)}).bytes};
-    DecodeOptions options;
-    options.maxPageBytes = 1 << 20;  // mutated sizes stay cheap
-    for (int round = 0; round < 3000; ++round) {
-        ByteVec input;
-        if (round % 4 == 3) {
-            // Garbage behind a real opening, so the walkers see it.
-            input = ByteVec(seeds[round % 3].begin(), seeds[round % 3].begin() + 16);
-            for (size_t i = rng() % 600; i > 0; --i) input.push_back(static_cast<uint8_t>(rng()));
-        } else {
-            input = seeds[round % 3];
-            for (int flips = 1 + static_cast<int>(rng() % 4); flips > 0; --flips)
-                input[rng() % input.size()] = static_cast<uint8_t>(rng());
-            if (rng() % 3 == 0) input.resize(rng() % input.size());
-        }
-        const DecodeResult r = Decode(input, options);
-        for (const auto& e : r.errors) ASSERT_LE(e.offset, input.size());
-        ASSERT_LE(r.errors.size(), options.maxErrors + 1);
     }
 }
 

@@ -9,7 +9,6 @@
 using ByteVec = std::vector<uint8_t>;
 
 void Append(ByteVec& out, const ByteVec& bytes);
-void AppendText(ByteVec& out, const std::string& text);
 ByteVec Str(const std::string& text);
 ByteVec Le16(uint32_t v);
 ByteVec Le32(uint32_t v);
@@ -32,6 +31,15 @@ ByteVec ShortCmd(uint8_t code, const ByteVec& params);
 // A long command header (signature 0x5A5A) and a parameter record (type 1).
 ByteVec LongHeader(uint32_t length, uint32_t type, uint32_t paramCount = 0);
 ByteVec LongParam(uint16_t code, uint32_t value);
+
+// Document openings, transcribed from the printer's command reference.
+// C: job 7, flags 0x30, toner save on, density 3, dated 3 December 2026.
+ByteVec OpeningC();
+// Z: job 513, flags 0x30, fine mode, density 3, at 14:05 on 3 December 2026
+// from host "printhost", a model without toner record.
+ByteVec OpeningZ();
+// M: the fixed 153 bytes.
+ByteVec OpeningM();
 
 // Packed rows of `width` bits (width a multiple of 8), a fraction of them set.
 ByteVec RandomBitmap(uint32_t width, uint32_t height, uint32_t seed, int percentBlack);
