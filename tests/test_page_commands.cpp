@@ -1,4 +1,5 @@
 // Page start and end on the three controllers: command bytes, order, caching and failures.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "common/last_error.h"
@@ -108,40 +109,47 @@ TEST(PageStart, ShortPacketSequenceResetsTheCoverage) {
     }
 }
 
-TEST(PageStart, PlatformMHeaderOfPlainAndCustomPages) {
-    {
+bool Contains(const ByteVec& stream, const ByteVec& part) {
+    return std::search(stream.begin(), stream.end(), part.begin(), part.end()) != stream.end();
+}
+
+// A custom page carries three more parameters after the paper size; the image
+// width is in bits; PLATFORM_M never reports the coverage.
+TEST(PageStart, PlatformMHeaderAndParameters) {
+    const ByteVec plainHeader = {0x00, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x02,
+                                 0x00, 0x00, 0x00, 0x0E, 0x00, 0xA8, 0x5A, 0x5A};
+    const ByteVec customHeader = {0x00, 0x00, 0x00, 0xDC, 0x00, 0x00, 0x00, 0x02,
+                                  0x00, 0x00, 0x00, 0x11, 0x00, 0xCC, 0x5A, 0x5A};
+    const ByteVec density3 = {0x00, 0x00, 0x00, 0x0C, 0xFF, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x03};
+    const struct {
+        uint16_t paperSize;
+        int iIs2bit;
+        ByteVec header;
+        std::size_t size;
+        std::vector<ByteVec> parameters;
+    } cases[] = {
+        {9, 0, plainHeader, 184, {Cat({plainHeader, kPaperSizeParam9}), density3}},
+        {0, 0, customHeader, 220,
+         {Cat({LongParam(0x0003, 0), LongParam(0x001A, 0), LongParam(0x0018, 0x1234), LongParam(0x0019, 0x0567),
+               LongParam(0x0004, 1)})}},
+        {9, 1, plainHeader, 184, {LongParam(0x000C, 0x2200), LongParam(0x0010, 2), LongParam(0x0011, 0x1100)}},
+        {9, 2, plainHeader, 184, {LongParam(0x000C, 0x1100), LongParam(0x0010, 1), LongParam(0x0011, 0x1100)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "paper " << c.paperSize << " iIs2bit " << c.iIs2bit);
         DeviceCapture device;
         gImageCoverage = 777;
-        GDI_START_PAGE_PARAM page = PlainPage();
+        GDI_START_PAGE_PARAM page = CustomPage(c.paperSize);
         page.densityLevel = 3;
+        page.iIs2bit = c.iIs2bit;
         EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_M), 1);
-        EXPECT_EQ(gImageCoverage, 777u);  // PLATFORM_M never reports it
-        ASSERT_EQ(device.writes().size(), 15u);
-        EXPECT_EQ(device.writes()[0], Bytes({0x00, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x02,  //
-                                             0x00, 0x00, 0x00, 0x0E, 0x00, 0xA8, 0x5A, 0x5A}));
-        EXPECT_EQ(device.writes()[1], kPaperSizeParam9);
-        EXPECT_EQ(device.writes().back(),
-                  Bytes({0x00, 0x00, 0x00, 0x0C, 0xFF, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x03}));
-        EXPECT_EQ(device.bytes().size(), 184u);
+        EXPECT_EQ(gImageCoverage, 777u);
+        const ByteVec& sent = device.bytes();
+        EXPECT_EQ(sent.size(), c.size);
+        EXPECT_EQ(ByteVec(sent.begin(), sent.begin() + 16), c.header);
+        for (const ByteVec& parameter : c.parameters) EXPECT_TRUE(Contains(sent, parameter));
     }
-    DeviceCapture device;
-    GDI_START_PAGE_PARAM page = CustomPage(0);
-    page.copies = 3;
-    page.tray = 2;
-    page.mediaType = 4;
-    page.resolutionX = page.resolutionY = 600;
-    page.densityLevel = 5;
-    ASSERT_EQ(Prnt_StartPage(&page, PLATFORM_M), 1);
-    ASSERT_EQ(device.writes().size(), 18u);
-    EXPECT_EQ(device.writes()[0],
-              Bytes({0x00, 0x00, 0x00, 0xDC, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x11, 0x00, 0xCC, 0x5A, 0x5A}));
-    const std::pair<uint16_t, uint32_t> params[] = {
-        {0x0003, 0}, {0x001A, 0},     {0x0018, 0x1234}, {0x0019, 0x0567}, {0x0004, 3},      {0x0005, 2},
-        {0x0006, 4}, {0x0007, 1},     {0x0008, 600},    {0x0009, 600},    {0x0016, 0},      {0x000C, 0x1100},
-        {0x000D, 0x0480}, {0x0010, 1}, {0x0011, 0x1100}, {0x0012, 0x0480}, {0xFF00, 5},
-    };
-    for (std::size_t i = 0; i < 17; ++i)
-        EXPECT_EQ(device.writes()[i + 1], LongParam(params[i].first, params[i].second)) << i;
+    gImageCoverage = 0;
 }
 
 TEST(PageStart, FailedSendStopsAndComesFirst) {
@@ -194,25 +202,26 @@ TEST(PageEnd, BytesPerPlatform) {
     // PLATFORM_C turns the sheet after the odd pages of a machine duplex job.
     const ByteVec endPageM = {0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x03,
                               0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x5A, 0x5A};
-    for (auto [platform, page, bMachDup, expected] :
-         {std::make_tuple(PLATFORM_C, 1, 0, kPageEndC),
-          std::make_tuple(PLATFORM_C, 3, 1, Cat({kPageEndC, kZeros, kMachineDuplex})),
-          std::make_tuple(PLATFORM_C, 2, 1, kPageEndC), std::make_tuple(PLATFORM_Z, 1, 1, Cat({kZeros, kFormFeed})),
-          std::make_tuple(PLATFORM_M, 1, 1, endPageM)}) {
-        SCOPED_TRACE(testing::Message() << "platform " << platform << " page " << page);
-        DeviceCapture device;
-        GDI_END_PAGE_PARAM end = EndOfPage(page, bMachDup);
-        EXPECT_EQ(Prnt_EndPage(&end, platform), 1);
-        EXPECT_EQ(device.bytes(), expected);
-        EXPECT_EQ(end.dotCnt, platform == PLATFORM_C ? 1000 : 0);
+    const struct {
+        int platform, page, bMachDup;
+        ByteVec sent;
+        int failAt;  // the device write that fails (0: none)
+    } cases[] = {
+        {PLATFORM_C, 1, 0, kPageEndC, 0},
+        {PLATFORM_C, 3, 1, Cat({kPageEndC, kZeros, kMachineDuplex}), 0},
+        {PLATFORM_C, 2, 1, kPageEndC, 0},
+        {PLATFORM_Z, 1, 1, Cat({kZeros, kFormFeed}), 0},
+        {PLATFORM_M, 1, 1, endPageM, 0},
+        {PLATFORM_C, 1, 1, Cat({kPageEndC, kZeros}), 9},  // the machine duplex command fails
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "platform " << c.platform << " page " << c.page);
+        DeviceCapture device(c.failAt);
+        GDI_END_PAGE_PARAM end = EndOfPage(c.page, c.bMachDup);
+        EXPECT_EQ(Prnt_EndPage(&end, c.platform), c.failAt == 0 ? 1 : 0);
+        EXPECT_EQ(device.bytes(), c.sent);
+        EXPECT_EQ(end.dotCnt, c.platform == PLATFORM_C ? 1000 : 0);
     }
-}
-
-TEST(PageEnd, FailedMachineDuplexStopsThePage) {
-    DeviceCapture device(9);  // the ninth device write is the machine duplex command
-    GDI_END_PAGE_PARAM end = EndOfPage(1, 1);
-    EXPECT_EQ(Prnt_EndPage(&end, PLATFORM_C), 0);
-    EXPECT_EQ(device.bytes(), Cat({kPageEndC, kZeros}));
 }
 
 }  // namespace
