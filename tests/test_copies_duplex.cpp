@@ -35,11 +35,6 @@ protected:
         f.manualDuplexText = "Turn the pages over";
         return f;
     }
-    static std::vector<int> Copies(const PrintedJob& job) {
-        std::vector<int> copies;
-        for (const DecodedPage& page : job.decoded.pages) copies.push_back(page.copies);
-        return copies;
-    }
     // The manual duplex command stands between the fronts and the backs.
     static std::size_t PagesBeforeManualDuplex(const PrintedJob& job) {
         const auto commands = job.Commands("MANUAL_DUPLEX");
@@ -58,11 +53,11 @@ protected:
 TEST_F(CopiesAndDuplex, CollatedCopiesAreSentAgainFromTheSpool) {
     const PrintedJob collated = Print(2, "Collate=True", 3);
     EXPECT_EQ(collated.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
-    EXPECT_EQ(Copies(collated), (std::vector<int>(6, 1)));
+    for (const DecodedPage& page : collated.decoded.pages) EXPECT_EQ(page.copies, 1);
     EXPECT_EQ(collated.Commands("RESET").size(), 1u);
     const PrintedJob uncollated = Print(2, "", 3);
     EXPECT_EQ(uncollated.PageOrder(), (Order{1, 2}));
-    EXPECT_EQ(Copies(uncollated), (std::vector<int>{3, 3}));
+    for (const DecodedPage& page : uncollated.decoded.pages) EXPECT_EQ(page.copies, 3);
 }
 
 // Fronts, then the backs from the last; an odd job gets a blank back where
