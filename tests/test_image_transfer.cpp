@@ -77,8 +77,7 @@ TEST(ImageTransferZ, BandsOf256RowsDecodeToThePage) {
         const auto& writes = device.writes();
         ASSERT_EQ(writes.size(), 4u);
         EXPECT_EQ(Cat({writes[0], writes[1], writes[2]}),
-                  Cat({{0x0B, 0x07, 0x19, 0x04, 0x00, 0x01, 0xD0}, kZeros,
-                       ShortCmd(0x0C, Cat({{0, 0x20}, Le16(width), Le16(height), Le16(0), Le16(0), Le32(0)}))}));
+                  Cat({kCoverageZ4100, kZeros, RasterImageCmd(width, height, 0, 0, 0)}));
         const ByteVec& stream = writes[3];
         ByteVec rebuilt;
         std::size_t pos = 0;
@@ -86,10 +85,7 @@ TEST(ImageTransferZ, BandsOf256RowsDecodeToThePage) {
             ASSERT_LE(pos + 48 + 20, stream.size());
             const uint32_t size = GetLE32(&stream[pos + 23]), rows = bands[i];
             ASSERT_LE(pos + 48 + size, stream.size());
-            EXPECT_EQ(Slice(stream, pos, 48),
-                      ShortCmd(0x1A, Cat({{0, 0, 1, 0}, Le32(width), Le32(rows), Le32(rows), {0, 0, 3, 0x58},
-                                          Le32(size), Le32(size), Le32(0), Le32(i * 256), Le32(3), Le32(0)})))
-                << "band " << i;
+            EXPECT_EQ(Slice(stream, pos, 48), BandCmdZ(width, rows, size, i * 256)) << "band " << i;
             EXPECT_EQ(GetBE32(&stream[pos + 48 + 12]), rows);  // L0 of the T.82 header: one stripe
             Append(rebuilt, JbigDecode(Slice(stream, pos + 48, size), width, rows));
             pos += 48 + size;
@@ -111,8 +107,7 @@ TEST(ImageTransferC, RasterImageCommandCarriesTheExactLengthAndTheDataFollows) {
         ASSERT_EQ(Prnt_SendPage(&page, PLATFORM_C), 1) << prntLastError;
         ASSERT_EQ(device.writes().size(), 2u);
         const ByteVec& data = device.writes()[1];
-        EXPECT_EQ(device.writes()[0], ShortCmd(0x0C, Cat({{0, 0x20}, Le16(width), Le16(height), Le16(width), Le16(768),
-                                                          Le32(data.size())})));
+        EXPECT_EQ(device.writes()[0], RasterImageCmd(width, height, width, 768, data.size()));
         EXPECT_EQ(page.cmpImgBytes, static_cast<int32_t>(data.size()));
         uint32_t sum = 0x9E;
         for (uint8_t b : data) sum += b;

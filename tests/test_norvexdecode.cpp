@@ -44,8 +44,6 @@ ByteVec PageSpec(const TestPage& p) {
     return ShortCmd(0x12, Cat({{9, 0, 60, 60, 1, 0}, Le16(p.copies), Le16(0), Le16(0), Le16(p.pageNum)}));
 }
 
-const ByteVec kNonCustomPaper = {0x0B, 0x0C, 0x13, 0, 0, 0, 0, 0, 0, 0, 0, 0xD6};
-
 // Z: 256-line bands, each behind its 48-byte band command.
 Built StreamZ(const std::vector<TestPage>& pages, int fillers = 0) {
     Built s;
@@ -58,18 +56,15 @@ Built StreamZ(const std::vector<TestPage>& pages, int fillers = 0) {
         s.Add(PageSpec(p), page + ".spec");
         s.Add(Cat({kZeros, kNonCustomPaper, kZeros}));
         for (int i = 0; i < fillers; ++i) s.Add(kZeros);  // keep-alive while the page is prepared
-        s.Add(Cat({{0x0B, 0x07, 0x19, 0x04, 0x00, 0x01, 0xD0}, kZeros}));
-        s.Add(ShortCmd(0x0C, Cat({{0, 0x20}, Le16(p.width), Le16(p.height), Le16(0), Le16(0), Le32(0)})),
-              page + ".raster");
+        s.Add(Cat({kCoverageZ4100, kZeros}));
+        s.Add(RasterImageCmd(p.width, p.height, 0, 0, 0), page + ".raster");
         const size_t rowBytes = p.width / 8;
         for (uint32_t i = 0, row = 0; row < p.height; ++i, row += 256) {
             const uint32_t h = std::min<uint32_t>(256, p.height - row);
             const ByteVec band(p.bits.begin() + row * rowBytes, p.bits.begin() + (row + h) * rowBytes);
             const ByteVec data = JbigEncode(band, p.width, h, 3, 0x58, h, 0);
             const std::string name = page + ".band" + std::to_string(i);
-            s.Add(ShortCmd(0x1A, Cat({{0, 0, 1, 0}, Le32(p.width), Le32(h), Le32(h), {0, 0, 3, 0x58},
-                                      Le32(data.size()), Le32(data.size()), Le32(0), Le32(row), Le32(3), Le32(0)})),
-                  name);
+            s.Add(BandCmdZ(p.width, h, data.size(), row), name);
             s.Add(data, name + ".data");
         }
         s.Add(Cat({kZeros, kFormFeed}));
@@ -88,17 +83,15 @@ Built StreamC(const std::vector<TestPage>& pages) {
         const std::string page = "page" + std::to_string(n + 1);
         s.Add(kZeros);
         s.Add(PageSpec(p), page + ".spec");
-        s.Add(Cat({kZeros, kNonCustomPaper, kZeros, {0x0B, 0x04, 0x32, 0xBF}, kZeros}));  // host use
+        s.Add(Cat({kZeros, kNonCustomPaper, kZeros, kHostUse, kZeros}));
         const ByteVec data = JbigEncode(p.bits, p.width, p.height, 0, 0x08, 768, 8);
-        s.Add(ShortCmd(0x0C, Cat({{0, 0x20}, Le16(p.width), Le16(p.height), Le16(p.width), Le16(768),
-                                  Le32(data.size())})),
-              page + ".raster");
+        s.Add(RasterImageCmd(p.width, p.height, p.width, 768, data.size()), page + ".raster");
         s.Add(data, page + ".data");
         s.Add(Cat({kUelC, kZeros}));
         uint32_t sum = 0;
         for (uint8_t b : Cat({data, kUelC})) sum += b;
         s.Add(ShortCmd(0x1A, {static_cast<uint8_t>(sum), 0}), page + ".checksum");
-        s.Add(Cat({kZeros, {0x0B, 0x06, 0x1E, 0xE8, 0x03, 0xE6}, kZeros, kFormFeed}));  // coverage 1000
+        s.Add(Cat({kZeros, kCoverageC1000, kZeros, kFormFeed}));
     }
     s.Add(Cat({kZeros, {0x0B, 0x05, 0x31, 0x80, 0x3F}, kZeros}));
     s.Add(Cat({kReset, Str(kEndOfJobText)}));
@@ -210,7 +203,7 @@ TEST(DecodeErrors, FaultsAreReportedAtTheirCommand) {
     Built package = StreamM({Page(32, 10, 1, 142)});
     package.Put("page1.package0", Be32(0xFFFFFFF0));
     Built huge = StreamZ({Page(32, 10, 1, 141)});
-    huge.Put("page1.raster", ShortCmd(0x0C, Cat({{0, 0x20}, Le16(65535), Le16(65535), Le16(0), Le16(0), Le32(0)})));
+    huge.Put("page1.raster", RasterImageCmd(65535, 65535, 0, 0, 0));
     const struct {
         const char* name;
         const Built& stream;
@@ -245,7 +238,7 @@ TEST(DecodeListing, ShowsTheFieldsOfTheByteImages) {
                                         0x00, 0x00, 0x00, 0x01, 0x00, 0x4D},
                                        {0x0B, 0x12, 0x0C, 0x00, 0x20, 0x60, 0x13, 0x68, 0x1B, 0x60, 0x13, 0x00,
                                         0x03, 0x40, 0xE2, 0x01, 0x00, 0x28},
-                                       {0x0B, 0x07, 0x19, 0x04, 0x00, 0x01, 0xD0}}));
+                                       kCoverageZ4100}));
     for (const char* field : {"paper=9 media=0 res=60x60 tray=1 color/feed/margin=0x00 copies=1 margins=0x0 page=1",
                               "checksum=0x4D computed=0x4D", "whole=4960x7016 raster=4960x768 compressed=123456",
                               "thousands=4100"})

@@ -31,9 +31,7 @@ GDI_START_PAGE_PARAM CustomPage(uint16_t paperSize) {
     return page;
 }
 
-const ByteVec kHostUse = {0x0B, 0x04, 0x32, 0xBF};
 const ByteVec kMachineDuplex = {0x0B, 0x04, 0x40, 0xB1};
-const ByteVec kNonCustomPaper = {0x0B, 0x0C, 0x13, 0, 0, 0, 0, 0, 0, 0, 0, 0xD6};
 const ByteVec kPageSpecCode9 = {0x0B, 0x12, 0x12, 0x09, 0x00, 0x3C, 0x3C, 0x01, 0x00,
                                 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x4D};
 const ByteVec kPaperSizeParam9 = {0x00, 0x00, 0x00, 0x0C, 0x00, 0x03, 0x01, 0x00, 0x00, 0x00, 0x00, 0x09};
@@ -53,11 +51,11 @@ TEST(PageCommands, CoverageByteImages) {
         EXPECT_EQ(end.dotCnt, expected) << "density " << density << " width " << widthMm;
         EXPECT_EQ(RecordBytes(cmd), ShortCmd(0x1E, Le16(expected)));
     }
-    EXPECT_EQ(ShortCmd(0x1E, Le16(1000)), Bytes({0x0B, 0x06, 0x1E, 0xE8, 0x03, 0xE6}));
+    EXPECT_EQ(ShortCmd(0x1E, Le16(1000)), kCoverageC1000);
     gImageCoverage = 4100000;
     GDI_COVERAGE_Z z;
     EXPECT_EQ(GetCoverageCmd_Z(&z), 1);
-    EXPECT_EQ(RecordBytes(z), Bytes({0x0B, 0x07, 0x19, 0x04, 0x00, 0x01, 0xD0}));
+    EXPECT_EQ(RecordBytes(z), kCoverageZ4100);
 
     gImageChecksum = 0x9E;
     GDI_IMAGE_DATA_CHECKSUM checksum;
@@ -196,7 +194,7 @@ GDI_END_PAGE_PARAM EndOfPage(int32_t page, int32_t bMachDup) {
 }
 
 const ByteVec kPageEndC = Cat({kUelC, kZeros, {0x0B, 0x06, 0x1A, 0x9E, 0x00, 0x37}, kZeros,
-                               {0x0B, 0x06, 0x1E, 0xE8, 0x03, 0xE6}, kZeros, kFormFeed});
+                               kCoverageC1000, kZeros, kFormFeed});
 
 TEST(PageEnd, BytesPerPlatform) {
     // PLATFORM_C turns the sheet after the odd pages of a machine duplex job.

@@ -38,6 +38,15 @@ ByteVec LongParam(uint16_t code, uint32_t value) {
     return Cat({Be32(12), Be16(code), {1, 0}, Be32(value)});
 }
 
+ByteVec RasterImageCmd(uint32_t w, uint32_t h, uint32_t rasW, uint32_t rasH, uint32_t compressed) {
+    return ShortCmd(0x0C, Cat({{0, 0x20}, Le16(w), Le16(h), Le16(rasW), Le16(rasH), Le32(compressed)}));
+}
+
+ByteVec BandCmdZ(uint32_t width, uint32_t rows, uint32_t compressed, uint32_t posVert) {
+    return ShortCmd(0x1A, Cat({{0, 0, 1, 0}, Le32(width), Le32(rows), Le32(rows), {0, 0, 3, 0x58}, Le32(compressed),
+                               Le32(compressed), Le32(0), Le32(posVert), Le32(3), Le32(0)}));
+}
+
 ByteVec OpeningC() {
     return Cat({kUelC, {0x0B, 0x04, 0x16, 0xDB}, Str(kEndOfJobText + "versions=3.1.2.1"), kZeros,
                 Str(kPjlHeaderText + "@PJL ENTER LANGUAGE=PL\r\n"), kZeros, {0x0B, 0x06, 0x11, 0x07, 0x30, 0xA7},
