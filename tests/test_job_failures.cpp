@@ -158,6 +158,7 @@ TEST_F(JobFailures, HeaderAndOptionValuesAreBounded) {
     };
     const PrintedJob job = Print(Model("Norvex Orvane 210 Series"), {page}, "Density=9");
     EXPECT_EQ(job.run.status, 0) << job.run.err;
+    EXPECT_TRUE(job.run.HasLine("DEBUG: ##platform = 1, ##autoduplex = 2")) << job.run.err;  // Tumble 7: short edge
     EXPECT_TRUE(job.run.HasLine("WARNING: Copy count 0 is outside 1 to 9999; printing 1"));
     EXPECT_TRUE(job.run.HasLine("WARNING: Density 9 is outside 0 to 4; printing with 4"));
     EXPECT_TRUE(job.Lists("DENSITY", "level=4"));

@@ -108,8 +108,8 @@ TEST(PageStart, ShortPacketSequenceResetsTheCoverage) {
 }
 
 // A custom page carries three more parameters after the paper size; the
-// length is the header's; an iIs2bit of 2 is one bit per dot; PLATFORM_M
-// never reports the coverage.
+// length is the header's; the page's fields go into their parameters; an
+// iIs2bit of 2 is one bit per dot; PLATFORM_M never reports the coverage.
 TEST(PageStart, PlatformMHeaderAndParameters) {
     const ByteVec plainHeader = {0, 0, 0, 0xB8, 0, 0, 0, 0x02, 0, 0, 0, 0x0E, 0, 0xA8, 0x5A, 0x5A};
     const ByteVec customHeader = {0, 0, 0, 0xDC, 0, 0, 0, 0x02, 0, 0, 0, 0x11, 0, 0xCC, 0x5A, 0x5A};
@@ -124,7 +124,8 @@ TEST(PageStart, PlatformMHeaderAndParameters) {
                                                              LongParam(0x0010, 1), LongParam(0x0011, 0x1100)})}},
         {0, customHeader,
          {Cat({LongParam(0x0003, 0), LongParam(0x001A, 0), LongParam(0x0018, 0x1234), LongParam(0x0019, 0x0567),
-               LongParam(0x0004, 1)})}},
+               LongParam(0x0004, 3), LongParam(0x0005, 2), LongParam(0x0006, 4), LongParam(0x0007, 1),
+               LongParam(0x0008, 600), LongParam(0x0009, 600), LongParam(0x0016, 0)})}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "paper " << c.paperSize);
@@ -133,6 +134,10 @@ TEST(PageStart, PlatformMHeaderAndParameters) {
         GDI_START_PAGE_PARAM page = CustomPage(c.paperSize);
         page.densityLevel = 3;
         page.iIs2bit = 2;
+        page.copies = 3;  // copies, tray, media and resolution each in their parameter
+        page.tray = 2;
+        page.mediaType = 4;
+        page.resolutionX = page.resolutionY = 600;
         EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_M), 1);
         EXPECT_EQ(gImageCoverage, 777u);
         const ByteVec& sent = device.bytes();
