@@ -22,6 +22,7 @@ protected:
         page.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x ^ y) & 0xFF); };
         FilterInvocation inv = Job(dir, ppd, std::vector<RasterPage>(pages, page), options);
         inv.env.push_back("TMPDIR=" + spool.path());
+        inv.inProcess = true;  // no pause before the backs
         PrintedJob job = PrintJob(inv);
         EXPECT_EQ(job.run.status, 0) << job.run.err;
         EXPECT_TRUE(job.checked) << job.checkOutput;
@@ -33,11 +34,6 @@ protected:
         f.platform = "PLATFORM_C";
         f.manualDuplexText = "Turn the pages over";
         return f;
-    }
-    static std::vector<int> Copies(const PrintedJob& job) {
-        std::vector<int> copies;
-        for (const DecodedPage& page : job.decoded.pages) copies.push_back(page.copies);
-        return copies;
     }
     // The manual duplex command stands between the fronts and the backs.
     static std::size_t PagesBeforeManualDuplex(const PrintedJob& job) {
@@ -57,33 +53,36 @@ protected:
 TEST_F(CopiesAndDuplex, CollatedCopiesAreSentAgainFromTheSpool) {
     const PrintedJob collated = Print(2, "Collate=True", 3);
     EXPECT_EQ(collated.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
-    EXPECT_EQ(Copies(collated), (std::vector<int>(6, 1)));
+    for (const DecodedPage& page : collated.decoded.pages) EXPECT_EQ(page.copies, 1);
     EXPECT_EQ(collated.Commands("RESET").size(), 1u);
     const PrintedJob uncollated = Print(2, "", 3);
     EXPECT_EQ(uncollated.PageOrder(), (Order{1, 2}));
-    EXPECT_EQ(Copies(uncollated), (std::vector<int>{3, 3}));
+    for (const DecodedPage& page : uncollated.decoded.pages) EXPECT_EQ(page.copies, 3);
 }
 
 // Fronts, then the backs from the last; an odd job gets a blank back where
-// the output order says.
+// the output order says; collated copies repeat the fronts, then the backs.
 TEST_F(CopiesAndDuplex, ManualDuplexSendsFrontsThenBacksFromTheLast) {
-    const PrintedJob job = Print(4, "ManualDuplex=true");
-    EXPECT_EQ(job.PageOrder(), (Order{1, 3, 4, 2}));
-    EXPECT_EQ(PagesBeforeManualDuplex(job), 2u);
-    EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
-    const PrintedJob normal = Print(5, "ManualDuplex=true");
-    EXPECT_EQ(normal.PageOrder(), (Order{1, 3, 5, 6, 4, 2}));
-    EXPECT_EQ(PagesBeforeManualDuplex(normal), 3u);
-    const PrintedJob reverse = Print(5, "ManualDuplex=true outputorder=true");
-    EXPECT_EQ(reverse.PageOrder(), (Order{1, 3, 5, 4, 2, 6}));
-    const PrintedJob single = Print(1, "ManualDuplex=true");
-    EXPECT_EQ(single.PageOrder(), (Order{1, 2}));
-}
-
-TEST_F(CopiesAndDuplex, CollatedManualDuplexRepeatsFrontsAndBacks) {
-    const PrintedJob job = Print(3, "ManualDuplex=true Collate=true", 2);
-    EXPECT_EQ(job.PageOrder(), (Order{1, 3, 1, 3, 4, 2, 4, 2}));
-    EXPECT_EQ(PagesBeforeManualDuplex(job), 4u);
+    const struct {
+        int pages;
+        const char* options;
+        unsigned copies;
+        Order order;
+        std::size_t fronts;
+    } cases[] = {
+        {4, "ManualDuplex=true", 1, {1, 3, 4, 2}, 2},
+        {5, "ManualDuplex=true", 1, {1, 3, 5, 6, 4, 2}, 3},
+        {5, "ManualDuplex=true outputorder=true", 1, {1, 3, 5, 4, 2, 6}, 3},
+        {1, "ManualDuplex=true", 1, {1, 2}, 1},
+        {3, "ManualDuplex=true Collate=true", 2, {1, 3, 1, 3, 4, 2, 4, 2}, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pages << " pages, " << c.options);
+        const PrintedJob job = Print(c.pages, c.options, c.copies);
+        EXPECT_EQ(job.PageOrder(), c.order);
+        EXPECT_EQ(PagesBeforeManualDuplex(job), c.fronts);
+        EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
+    }
 }
 
 TEST_F(CopiesAndDuplex, MissingInstructionGivesABareInfoLine) {

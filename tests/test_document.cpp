@@ -1,4 +1,5 @@
-// Document start and end on each platform: byte images, caching, failures.
+// Document start and end on each platform, with the PJL envelope: byte
+// images, caching, failures.
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -6,140 +7,106 @@
 #include "common/output.h"
 #include "common/platform.h"
 #include "prnt/document.h"
+#include "prnt/pjl.h"
 #include "support/device_capture.h"
 #include "support/job_environment.h"
 #include "support/stream_builder.h"
 
 namespace {
 
-const ByteVec kEnterLanguage = Str("@PJL ENTER LANGUAGE=PL\r\n");
-const ByteVec kKavrinRecord = Cat({{0x0B, 0x24, 0x1E, 0x00, 0x1E, 0x24, 0x26, 0x2F, 0x50, 0x06, 0x20, 0x20, 0x20,
-                                    0x28, 0x2C},
-                                   ByteVec(18, 0x20), {0x0A, 0x00, 0xC8}});
-const ByteVec kSerithRecord = Cat({{0x0B, 0x28, 0x1E, 0x00, 0x17, 0x26, 0x00, 0x30, 0x40, 0x20, 0x17, 0x20, 0x20,
-                                    0x00, 0x00},
-                                   ByteVec(17, 0x20), {0x08, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x59}});
-
-GDI_START_DOC_PARAM StartParam(int32_t jobID, uint8_t densityLevel) {
+GDI_START_DOC_PARAM StartParam(int32_t jobID, const char* model = "Norvex Dolvek Series") {
     GDI_START_DOC_PARAM param{};
     param.jobID = jobID;
     param.DuplexMode = 0x20;
     param.saveMode = 0x10;
-    param.densityLevel = densityLevel;
+    param.densityLevel = 3;
+    param.tonerSaveEnable = 1;
+    param.FineMode = 1;
+    param.modelName = model;
     return param;
 }
 
-// Sends a PLATFORM_Z document start for `model` with host name "printhost".
-ByteVec StartZ(const char* model) {
-    JobEnvironment env;
-    env.SetHostName("printhost");
-    DeviceCapture device;
-    GDI_START_DOC_PARAM param = StartParam(513, 3);
-    param.modelName = model;
-    EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
-    return device.bytes();
-}
-
-ByteVec Tail(const ByteVec& bytes, std::size_t n) {
-    return n <= bytes.size() ? ByteVec(bytes.end() - n, bytes.end()) : ByteVec{};
-}
-
-TEST(DocumentStart, PlatformCOpening) {
-    JobEnvironment env;
-    env.SetTimeZone("JST-9");  // 20:00 UTC on 2 December is already 3 December here
-    env.SetClock(UtcTime(2026, 12, 2, 20, 0));
-    DeviceCapture device;
-    SpoolFile spool;
-    gCollateFile = spool.fd;
-    GDI_START_DOC_PARAM param = StartParam(7, 3);
-    param.tonerSaveEnable = 1;
-    ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_C), 1);
-    const ByteVec expected =
-        Cat({kUelC, {0x0B, 0x04, 0x16, 0xDB}, Str(kEndOfJobText + "versions=3.1.2.1"), kZeros, Str(kPjlHeaderText),
-             kEnterLanguage, kZeros, {0x0B, 0x06, 0x11, 0x07, 0x30, 0xA7}, kZeros, {0x0B, 0x05, 0x19, 0x01, 0xD6},
-             kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8}, {0x0B, 0x08, 0x1F, 0xEA, 0x07, 0x0C, 0x03, 0xCE}});
-    EXPECT_EQ(device.bytes(), expected);
-    EXPECT_EQ(spool.bytes(), expected);  // every send cached
-    EXPECT_STREQ(prntLastError, "");
-}
-
-TEST(DocumentStart, PlatformMOpeningIs153Bytes) {
-    DeviceCapture device;
-    SpoolFile spool;
-    gCollateFile = spool.fd;
-    GDI_START_DOC_PARAM param{};
-    ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_M), 1);
-    ByteVec expected = Bytes({0x1B, 0x25, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58, 0x4A, 0x5A, 0x4A, 0x5A,
-                              0, 0, 0, 0x58, 0, 0, 0, 0x11, 0, 0, 0, 0, 0, 0, 0x5A, 0x5A});
-    for (int v : {0,   81,  115, 110, 150, 122, 100, 150, 200, 100, 81,  100, 100, 100, 100, 100, 100, 100,
-                  100, 100, 100, 100, 100, 100, 120, 135, 150, 180, 200, 120, 150, 190, 350, 400, 100, 100})
-        Append(expected, Be16(v));
-    Append(expected, Bytes({0, 0, 0, 0x34, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0x24, 0x5A, 0x5A,  //
-                            0, 0, 0, 0x0C, 0, 0, 1, 0, 0, 0, 0, 0,                      //
-                            0, 0, 0, 0x0C, 0, 1, 1, 0, 0, 0, 0, 0,                      //
-                            0, 0, 0, 0x0C, 0, 2, 1, 0, 0, 0, 0, 1}));
-    ASSERT_EQ(expected.size(), 153u);
-    EXPECT_EQ(device.bytes(), expected);
-    EXPECT_EQ(device.writes().size(), 7u);  // header and each record are sends of their own
-    EXPECT_EQ(spool.bytes(), expected);
-}
-
-TEST(DocumentStart, PlatformZOpeningWithoutTonerRecord) {
-    JobEnvironment env;
-    env.SetTimeZone("EST5");  // 19:05 UTC is 14:05 here
-    env.SetClock(UtcTime(2026, 12, 3, 19, 5));
-    env.SetHostName("printhost");
-    DeviceCapture device;
-    SpoolFile spool;
-    gCollateFile = spool.fd;
-    GDI_START_DOC_PARAM param = StartParam(513, 3);
-    param.modelName = "Norvex Dolvek Series";
-    param.FineMode = 1;
-    ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
+// The local date and time go out: 20:00 UTC on 2 December is already
+// 3 December at UTC+9, 19:05 UTC is 14:05 at UTC-5. On PLATFORM_Z only the
+// owner line's end, the fine mode and the separators are spooled.
+TEST(DocumentStart, OpeningOfEachPlatformAndWhatIsSpooled) {
     const ByteVec fineMode = {0x0B, 0x05, 0x1F, 0x01, 0xD0};
-    EXPECT_EQ(device.bytes(),
-              Cat({Str(kPjlHeaderText + "@PJL JOBTIME=05:14:03:12:2026\r\n@PJL JOBOWNER=printhost\r\n"),
-                   kEnterLanguage, kZeros, fineMode, kZeros, {0x0B, 0x09, 0x11, 0x30, 0x01, 0x02, 0x00, 0x00, 0xA8},
-                   kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8}, kZeros}));
-    // Only the owner line's end, the fine mode and the separators are spooled.
-    EXPECT_EQ(spool.bytes(), Cat({Str("\r\n"), kZeros, fineMode, kZeros, kZeros, kZeros}));
+    const struct {
+        int platform, jobID;
+        const char* tz;
+        std::time_t now;
+        ByteVec sent, spooled;
+    } cases[] = {
+        {PLATFORM_C, 7, "JST-9", UtcTime(2026, 12, 2, 20, 0), OpeningC(), OpeningC()},
+        {PLATFORM_Z, 513, "EST5", UtcTime(2026, 12, 3, 19, 5), OpeningZ(),
+         Cat({Str("\r\n"), kZeros, fineMode, kZeros, kZeros, kZeros})},
+        {PLATFORM_M, 513, "UTC0", 0, OpeningM(), OpeningM()},
+    };
+    ASSERT_EQ(OpeningM().size(), 153u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "platform " << c.platform);
+        JobEnvironment env;
+        env.SetTimeZone(c.tz);
+        env.SetClock(c.now);
+        env.SetHostName("printhost");
+        DeviceCapture device;
+        SpoolFile spool;
+        gCollateFile = spool.fd;
+        GDI_START_DOC_PARAM param = StartParam(c.jobID);
+        ASSERT_EQ(Prnt_StartDoc(&param, c.platform), 1);
+        EXPECT_EQ(device.bytes(), c.sent);
+        EXPECT_EQ(spool.bytes(), c.spooled);
+        EXPECT_STREQ(prntLastError, "");
+    }
 }
 
-// The toner record follows the model name, compared whole and case-sensitive.
+// The toner record follows the model name, compared whole and case-sensitive;
+// a host name of n bytes adds n.
 TEST(DocumentStart, PlatformZLengthFollowsTheModel) {
-    const std::size_t host = std::strlen("printhost");
-    for (const char* other :
-         {"Norvex Dolvek Series", "norvex kavrin series", "Norvex Kavrin Series2", "Norvex Quessan"})
-        EXPECT_EQ(StartZ(other).size(), 113 + host) << other;
-
-    const ByteVec quessan = StartZ("Norvex Quessan Series");
-    EXPECT_EQ(quessan.size(), 153 + host);
-    EXPECT_EQ(Tail(quessan, 40), kSerithRecord);
-    EXPECT_EQ(std::string(quessan.begin() + 15, quessan.begin() + 28), "@PJL JOBTIME=");
-
-    const ByteVec kavrin = StartZ("Norvex Kavrin Series");
-    EXPECT_EQ(kavrin.size(), 175 + host);
-    EXPECT_EQ(Tail(kavrin, 38), Cat({kZeros, kKavrinRecord}));
-    EXPECT_EQ(std::string(kavrin.begin() + 15, kavrin.begin() + 41), "@PJL LANGUAGEVERSION=1.0\r\n");
-
-    // The Kavrin name with trailing text is another model.
-    JobEnvironment env;
-    DeviceCapture device;
-    const std::string longer = "Norvex Kavrin Series" + std::string(1004, 'N');
-    GDI_START_DOC_PARAM param{};
-    param.modelName = longer.c_str();
-    EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
-    EXPECT_EQ(device.bytes().size(), 113 + std::strlen("host"));
+    const ByteVec kavrinRecord = Cat({{0x0B, 0x24, 0x1E, 0x00, 0x1E, 0x24, 0x26, 0x2F, 0x50, 0x06, 0x20, 0x20, 0x20,
+                                       0x28, 0x2C},
+                                      ByteVec(18, 0x20), {0x0A, 0x00, 0xC8}});
+    const ByteVec serithRecord = Cat({{0x0B, 0x28, 0x1E, 0x00, 0x17, 0x26, 0x00, 0x30, 0x40, 0x20, 0x17, 0x20, 0x20,
+                                       0x00, 0x00},
+                                      ByteVec(17, 0x20), {0x08, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x59}});
+    const struct {
+        const char* model;
+        std::size_t size;
+        ByteVec tail;
+        const char* pjlAfterHeader;  // the line after the PJL header
+    } cases[] = {
+        {"Norvex Dolvek Series", 113, {}, "@PJL JOBTIME="},
+        {"norvex kavrin series", 113, {}, "@PJL JOBTIME="},
+        {"Norvex Kavrin Series2", 113, {}, "@PJL JOBTIME="},
+        {"Norvex Quessan", 113, {}, "@PJL JOBTIME="},
+        {"Norvex Quessan Series", 153, serithRecord, "@PJL JOBTIME="},
+        {"Norvex Kavrin Series", 175, Cat({kZeros, kavrinRecord}), "@PJL LANGUAGEVERSION=1.0\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        JobEnvironment env;
+        env.SetHostName("printhost");
+        DeviceCapture device;
+        GDI_START_DOC_PARAM param = StartParam(513, c.model);
+        ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
+        const ByteVec& sent = device.bytes();
+        ASSERT_EQ(sent.size(), c.size + std::strlen("printhost"));
+        EXPECT_EQ(ByteVec(sent.end() - c.tail.size(), sent.end()), c.tail);
+        EXPECT_EQ(std::string(sent.begin() + 15, sent.end()).rfind(c.pjlAfterHeader, 0), 0u);
+    }
 }
 
 TEST(DocumentStart, FailedSendStopsWithItsMessageFirst) {
     JobEnvironment env;
     DeviceCapture device(9);  // the C job specification
-    GDI_START_DOC_PARAM param = StartParam(7, 3);
+    GDI_START_DOC_PARAM param = StartParam(7);
     EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_C), 0);
     EXPECT_NE(std::string(prntLastError).find("cmdJobSpec"), std::string::npos) << prntLastError;
-    EXPECT_EQ(device.writes().size(), 8u);  // up to the separator in front of it
-    EXPECT_EQ(Tail(device.bytes(), 26), Cat({kEnterLanguage, kZeros}));
+    const ByteVec& sent = device.bytes();
+    const ByteVec opening = OpeningC();
+    ASSERT_LT(sent.size(), opening.size());
+    EXPECT_EQ(sent, ByteVec(opening.begin(), opening.begin() + static_cast<std::ptrdiff_t>(sent.size())));
+    EXPECT_EQ(ByteVec(sent.end() - 2, sent.end()), kZeros);  // up to the separator in front of it
 }
 
 TEST(DocumentEnd, BytesAndCachingPerPlatform) {
@@ -154,37 +121,34 @@ TEST(DocumentEnd, BytesAndCachingPerPlatform) {
         GDI_END_DOC_PARAM param;
         ByteVec sent;
         bool cached;
+        int failAt;  // the device write that fails (0: none)
     } cases[] = {
-        {PLATFORM_Z, {3, 1}, endZ, true},
-        {PLATFORM_M, {1, 0}, endM, false},
+        {PLATFORM_Z, {3, 1}, endZ, true, 0},
+        {PLATFORM_M, {1, 0}, endM, false, 0},
         // PLATFORM_C closes the sheet of an odd machine duplex job.
-        {PLATFORM_C, {3, 1}, Cat({machineDuplex, closingC}), true},
-        {PLATFORM_C, {2, 1}, closingC, true},
-        {PLATFORM_C, {3, 2}, closingC, true},
-        {PLATFORM_C, {3, 0}, closingC, true},
+        {PLATFORM_C, {3, 1}, Cat({machineDuplex, closingC}), true, 0},
+        {PLATFORM_C, {2, 1}, closingC, true, 0},
+        {PLATFORM_C, {3, 2}, closingC, true, 0},
+        {PLATFORM_C, {3, 0}, closingC, true, 0},
+        {PLATFORM_C, {5, 1}, kZeros, true, 2},  // a failed machine duplex command ends it
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "platform " << c.platform << " page " << c.param.page);
-        DeviceCapture device;
+        DeviceCapture device(c.failAt);
         SpoolFile spool;
         gCollateFile = spool.fd;
         GDI_END_DOC_PARAM param = c.param;
-        ASSERT_EQ(Prnt_EndDoc(&param, c.platform), 1);
+        ASSERT_EQ(Prnt_EndDoc(&param, c.platform), c.failAt == 0 ? 1 : 0);
         EXPECT_EQ(device.bytes(), c.sent);
-        EXPECT_EQ(spool.bytes(), c.cached ? c.sent : ByteVec{});
+        if (c.failAt == 0) {
+            EXPECT_EQ(spool.bytes(), c.cached ? c.sent : ByteVec{});
+        }
     }
-}
-
-TEST(DocumentEnd, FailedMachineDuplexStopsTheEnd) {
-    DeviceCapture device(2);
-    GDI_END_DOC_PARAM param{5, 1};
-    EXPECT_EQ(Prnt_EndDoc(&param, PLATFORM_C), 0);
-    EXPECT_EQ(device.bytes(), kZeros);
 }
 
 // The job number and the toner save flag keep their low byte; every flag set is 0xBF.
 TEST(DocumentCommands, ByteImages) {
-    GDI_START_DOC_PARAM param = StartParam(513, 0);
+    GDI_START_DOC_PARAM param = StartParam(513);
     param.tonerSaveEnable = 0x101;
     GDI_JOB_SPEC_C jobSpec;
     GDI_TONER_SAVE tonerSave;
@@ -195,6 +159,51 @@ TEST(DocumentCommands, ByteImages) {
     param.watermarkEnable = 5;
     param.bookletEnable = param.posterEnable = param.nupEnable = param.overlapEnable = -1;
     EXPECT_EQ(JobSpecFlags(&param), 0xBF);
+}
+
+TEST(JobTime, FiveDigitYearIsCutAndTheLineStillEnds) {
+    JobEnvironment env;
+    env.SetClock(UtcTime(10000, 1, 1, 0, 0));
+    char text[kSendTimeSize + 4];
+    std::memset(text, 0x55, sizeof text);
+    GetSendTimePJL(text);
+    EXPECT_STREQ(text, "00:00:01:01:1000\r\n");
+    for (std::size_t i = kSendTimeSize; i < sizeof text; ++i) EXPECT_EQ(text[i], 0x55);
+}
+
+TEST(JobOwner, LongHostNameIsCutTo32Bytes) {
+    JobEnvironment env;
+    env.SetHostName("an-unusually-long-print-server-name.example.org");
+    DeviceCapture device;
+    GDI_START_DOC_PARAM param{};
+    ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
+    const std::string sent(device.bytes().begin(), device.bytes().end());
+    EXPECT_NE(sent.find("@PJL JOBOWNER=an-unusually-long-print-server-n\r\n"), std::string::npos);
+    EXPECT_EQ(pjlPostComputerName[kComputerNameSize - 1], '\0');
+}
+
+// Neither a failing lookup (after a job that had a name) nor an empty name
+// sends an owner: the start ends after the keyword.
+TEST(JobOwner, NoHostNameEndsTheStartAfterTheKeyword) {
+    JobEnvironment env;
+    GDI_START_DOC_PARAM param{};
+    {
+        env.SetHostName("an-unusually-long-print-server-name.example.org");
+        DeviceCapture device;
+        ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
+    }
+    for (bool fails : {true, false}) {
+        if (fails)
+            env.FailHostName();
+        else
+            env.SetHostName("");
+        DeviceCapture device;
+        EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 0);
+        const std::string sent(device.bytes().begin(), device.bytes().end());
+        ASSERT_GE(sent.size(), 14u);
+        EXPECT_EQ(sent.substr(sent.size() - 14), "@PJL JOBOWNER=");
+        EXPECT_STREQ(prntLastError, "Prnt_StartDoc() :: send pjlHostName Fail 0 ==  \n");
+    }
 }
 
 }  // namespace

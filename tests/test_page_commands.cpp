@@ -1,4 +1,5 @@
 // Page start and end on the three controllers: command bytes, order, caching and failures.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "common/last_error.h"
@@ -30,9 +31,7 @@ GDI_START_PAGE_PARAM CustomPage(uint16_t paperSize) {
     return page;
 }
 
-const ByteVec kHostUse = {0x0B, 0x04, 0x32, 0xBF};
 const ByteVec kMachineDuplex = {0x0B, 0x04, 0x40, 0xB1};
-const ByteVec kNonCustomPaper = {0x0B, 0x0C, 0x13, 0, 0, 0, 0, 0, 0, 0, 0, 0xD6};
 const ByteVec kPageSpecCode9 = {0x0B, 0x12, 0x12, 0x09, 0x00, 0x3C, 0x3C, 0x01, 0x00,
                                 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x4D};
 const ByteVec kPaperSizeParam9 = {0x00, 0x00, 0x00, 0x0C, 0x00, 0x03, 0x01, 0x00, 0x00, 0x00, 0x00, 0x09};
@@ -52,11 +51,11 @@ TEST(PageCommands, CoverageByteImages) {
         EXPECT_EQ(end.dotCnt, expected) << "density " << density << " width " << widthMm;
         EXPECT_EQ(RecordBytes(cmd), ShortCmd(0x1E, Le16(expected)));
     }
-    EXPECT_EQ(ShortCmd(0x1E, Le16(1000)), Bytes({0x0B, 0x06, 0x1E, 0xE8, 0x03, 0xE6}));
+    EXPECT_EQ(ShortCmd(0x1E, Le16(1000)), kCoverageC1000);
     gImageCoverage = 4100000;
     GDI_COVERAGE_Z z;
     EXPECT_EQ(GetCoverageCmd_Z(&z), 1);
-    EXPECT_EQ(RecordBytes(z), Bytes({0x0B, 0x07, 0x19, 0x04, 0x00, 0x01, 0xD0}));
+    EXPECT_EQ(RecordBytes(z), kCoverageZ4100);
 
     gImageChecksum = 0x9E;
     GDI_IMAGE_DATA_CHECKSUM checksum;
@@ -108,40 +107,46 @@ TEST(PageStart, ShortPacketSequenceResetsTheCoverage) {
     }
 }
 
-TEST(PageStart, PlatformMHeaderOfPlainAndCustomPages) {
-    {
+// A custom page carries three more parameters after the paper size; the
+// length is the header's; the page's fields go into their parameters; an
+// iIs2bit of 2 is one bit per dot; PLATFORM_M never reports the coverage.
+TEST(PageStart, PlatformMHeaderAndParameters) {
+    const ByteVec plainHeader = {0, 0, 0, 0xB8, 0, 0, 0, 0x02, 0, 0, 0, 0x0E, 0, 0xA8, 0x5A, 0x5A};
+    const ByteVec customHeader = {0, 0, 0, 0xDC, 0, 0, 0, 0x02, 0, 0, 0, 0x11, 0, 0xCC, 0x5A, 0x5A};
+    const ByteVec density3 = {0x00, 0x00, 0x00, 0x0C, 0xFF, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x03};
+    const struct {
+        uint16_t paperSize;
+        ByteVec header;
+        std::vector<ByteVec> parameters;
+    } cases[] = {
+        {9, plainHeader,
+         {Cat({plainHeader, kPaperSizeParam9}), density3, Cat({LongParam(0x000C, 0x1100), LongParam(0x000D, 0x0480),
+                                                             LongParam(0x0010, 1), LongParam(0x0011, 0x1100)})}},
+        {0, customHeader,
+         {Cat({LongParam(0x0003, 0), LongParam(0x001A, 0), LongParam(0x0018, 0x1234), LongParam(0x0019, 0x0567),
+               LongParam(0x0004, 3), LongParam(0x0005, 2), LongParam(0x0006, 4), LongParam(0x0007, 1),
+               LongParam(0x0008, 600), LongParam(0x0009, 600), LongParam(0x0016, 0)})}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "paper " << c.paperSize);
         DeviceCapture device;
         gImageCoverage = 777;
-        GDI_START_PAGE_PARAM page = PlainPage();
+        GDI_START_PAGE_PARAM page = CustomPage(c.paperSize);
         page.densityLevel = 3;
+        page.iIs2bit = 2;
+        page.copies = 3;  // copies, tray, media and resolution each in their parameter
+        page.tray = 2;
+        page.mediaType = 4;
+        page.resolutionX = page.resolutionY = 600;
         EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_M), 1);
-        EXPECT_EQ(gImageCoverage, 777u);  // PLATFORM_M never reports it
-        ASSERT_EQ(device.writes().size(), 15u);
-        EXPECT_EQ(device.writes()[0], Bytes({0x00, 0x00, 0x00, 0xB8, 0x00, 0x00, 0x00, 0x02,  //
-                                             0x00, 0x00, 0x00, 0x0E, 0x00, 0xA8, 0x5A, 0x5A}));
-        EXPECT_EQ(device.writes()[1], kPaperSizeParam9);
-        EXPECT_EQ(device.writes().back(),
-                  Bytes({0x00, 0x00, 0x00, 0x0C, 0xFF, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x03}));
-        EXPECT_EQ(device.bytes().size(), 184u);
+        EXPECT_EQ(gImageCoverage, 777u);
+        const ByteVec& sent = device.bytes();
+        EXPECT_EQ(sent.size(), c.header[3]);
+        EXPECT_EQ(ByteVec(sent.begin(), sent.begin() + 16), c.header);
+        for (const ByteVec& parameter : c.parameters)
+            EXPECT_NE(std::search(sent.begin(), sent.end(), parameter.begin(), parameter.end()), sent.end());
     }
-    DeviceCapture device;
-    GDI_START_PAGE_PARAM page = CustomPage(0);
-    page.copies = 3;
-    page.tray = 2;
-    page.mediaType = 4;
-    page.resolutionX = page.resolutionY = 600;
-    page.densityLevel = 5;
-    ASSERT_EQ(Prnt_StartPage(&page, PLATFORM_M), 1);
-    ASSERT_EQ(device.writes().size(), 18u);
-    EXPECT_EQ(device.writes()[0],
-              Bytes({0x00, 0x00, 0x00, 0xDC, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x11, 0x00, 0xCC, 0x5A, 0x5A}));
-    const std::pair<uint16_t, uint32_t> params[] = {
-        {0x0003, 0}, {0x001A, 0},     {0x0018, 0x1234}, {0x0019, 0x0567}, {0x0004, 3},      {0x0005, 2},
-        {0x0006, 4}, {0x0007, 1},     {0x0008, 600},    {0x0009, 600},    {0x0016, 0},      {0x000C, 0x1100},
-        {0x000D, 0x0480}, {0x0010, 1}, {0x0011, 0x1100}, {0x0012, 0x0480}, {0xFF00, 5},
-    };
-    for (std::size_t i = 0; i < 17; ++i)
-        EXPECT_EQ(device.writes()[i + 1], LongParam(params[i].first, params[i].second)) << i;
+    gImageCoverage = 0;
 }
 
 TEST(PageStart, FailedSendStopsAndComesFirst) {
@@ -188,31 +193,32 @@ GDI_END_PAGE_PARAM EndOfPage(int32_t page, int32_t bMachDup) {
 }
 
 const ByteVec kPageEndC = Cat({kUelC, kZeros, {0x0B, 0x06, 0x1A, 0x9E, 0x00, 0x37}, kZeros,
-                               {0x0B, 0x06, 0x1E, 0xE8, 0x03, 0xE6}, kZeros, kFormFeed});
+                               kCoverageC1000, kZeros, kFormFeed});
 
 TEST(PageEnd, BytesPerPlatform) {
     // PLATFORM_C turns the sheet after the odd pages of a machine duplex job.
     const ByteVec endPageM = {0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x03,
                               0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x5A, 0x5A};
-    for (auto [platform, page, bMachDup, expected] :
-         {std::make_tuple(PLATFORM_C, 1, 0, kPageEndC),
-          std::make_tuple(PLATFORM_C, 3, 1, Cat({kPageEndC, kZeros, kMachineDuplex})),
-          std::make_tuple(PLATFORM_C, 2, 1, kPageEndC), std::make_tuple(PLATFORM_Z, 1, 1, Cat({kZeros, kFormFeed})),
-          std::make_tuple(PLATFORM_M, 1, 1, endPageM)}) {
-        SCOPED_TRACE(testing::Message() << "platform " << platform << " page " << page);
-        DeviceCapture device;
-        GDI_END_PAGE_PARAM end = EndOfPage(page, bMachDup);
-        EXPECT_EQ(Prnt_EndPage(&end, platform), 1);
-        EXPECT_EQ(device.bytes(), expected);
-        EXPECT_EQ(end.dotCnt, platform == PLATFORM_C ? 1000 : 0);
+    const struct {
+        int platform, page, bMachDup;
+        ByteVec sent;
+        int failAt;  // the device write that fails (0: none)
+    } cases[] = {
+        {PLATFORM_C, 1, 0, kPageEndC, 0},
+        {PLATFORM_C, 3, 1, Cat({kPageEndC, kZeros, kMachineDuplex}), 0},
+        {PLATFORM_C, 2, 1, kPageEndC, 0},
+        {PLATFORM_Z, 1, 1, Cat({kZeros, kFormFeed}), 0},
+        {PLATFORM_M, 1, 1, endPageM, 0},
+        {PLATFORM_C, 1, 1, Cat({kPageEndC, kZeros}), 9},  // the machine duplex command fails
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "platform " << c.platform << " page " << c.page);
+        DeviceCapture device(c.failAt);
+        GDI_END_PAGE_PARAM end = EndOfPage(c.page, c.bMachDup);
+        EXPECT_EQ(Prnt_EndPage(&end, c.platform), c.failAt == 0 ? 1 : 0);
+        EXPECT_EQ(device.bytes(), c.sent);
+        EXPECT_EQ(end.dotCnt, c.platform == PLATFORM_C ? 1000 : 0);
     }
-}
-
-TEST(PageEnd, FailedMachineDuplexStopsThePage) {
-    DeviceCapture device(9);  // the ninth device write is the machine duplex command
-    GDI_END_PAGE_PARAM end = EndOfPage(1, 1);
-    EXPECT_EQ(Prnt_EndPage(&end, PLATFORM_C), 0);
-    EXPECT_EQ(device.bytes(), Cat({kPageEndC, kZeros}));
 }
 
 }  // namespace

@@ -15,61 +15,49 @@
 
 namespace {
 
-struct Table {
-    const char* name;
-    const PAPER_SIZE_INFO* rows;
-    int entries;  // rows including the end row
-};
+const std::map<const PAPER_SIZE_INFO*, int> kPlatformOf = {{gPaperSizeArray_Orvane, PLATFORM_C},
+                                                           {gPaperSizeArray_OrvaneMFP, PLATFORM_C},
+                                                           {gPaperSizeArray_Dolvek_Serith, PLATFORM_Z},
+                                                           {gPaperSizeArray_Lurran_Tessik, PLATFORM_M}};
 
-const Table kTables[] = {
-    {"Orvane", gPaperSizeArray_Orvane, 25},
-    {"OrvaneMFP", gPaperSizeArray_OrvaneMFP, 24},
-    {"Dolvek_Serith", gPaperSizeArray_Dolvek_Serith, 24},
-    {"Lurran_Tessik", gPaperSizeArray_Lurran_Tessik, 24},
-};
-
+// The first matching row wins, with no swap and no tolerance; A5 one point
+// longer is A5 fed long edge first. Code -1: not checked.
 TEST(PaperLookup, RowCodeAndFeed) {
-    const struct {
+    struct Case {
         unsigned w, h;
         const PAPER_SIZE_INFO* table;
-        int row, code;
-    } cases[] = {
-        {595, 842, gPaperSizeArray_Orvane, 2, 1},
-        {595, 842, gPaperSizeArray_Dolvek_Serith, 1, 1},
-        {595, 842, gPaperSizeArray_Lurran_Tessik, 1, 9},
-        {354, 499, gPaperSizeArray_Orvane, 6, 31},  // the first B6 row wins
-        {842, 595, gPaperSizeArray_Orvane, -1, 0},  // no swap and no tolerance
-        {596, 842, gPaperSizeArray_Orvane, -1, 0},
-        {842, 1191, gPaperSizeArray_Orvane, -1, 0},
+        int row, code, feed;
     };
-    for (const auto& c : cases) {
+    std::vector<Case> cases = {
+        {595, 842, gPaperSizeArray_Orvane, 2, 1, 7},        {595, 842, gPaperSizeArray_Dolvek_Serith, 1, 1, 7},
+        {595, 842, gPaperSizeArray_Lurran_Tessik, 1, 9, 7}, {354, 499, gPaperSizeArray_Orvane, 6, 31, 7},
+        {842, 595, gPaperSizeArray_Orvane, -1, -1, 7},      {596, 842, gPaperSizeArray_Orvane, -1, -1, 7},
+        {842, 1191, gPaperSizeArray_Orvane, -1, -1, 7},
+    };
+    for (const auto& [table, platform] : kPlatformOf) {
+        cases.push_back({420, 595, table, 0, -1, 7});
+        cases.push_back({421, 595, table, 0, -1, 1});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " in the table of " << c.table[0].strPageSize);
         const unsigned size[2] = {c.w, c.h};
         int feed = 7;
         const int row = GetPaperArrayIndex(size, c.table, &feed);
-        EXPECT_EQ(row, c.row) << c.w << "x" << c.h;
-        EXPECT_EQ(row >= 0 ? c.table[row].fwPaperNum : 0, c.code) << c.w << "x" << c.h;
-        EXPECT_EQ(feed, 7);
-    }
-    // A5 one point longer is A5 fed long edge first.
-    for (const Table& t : kTables) {
-        for (unsigned w : {420u, 421u}) {
-            const unsigned size[2] = {w, 595};
-            int feed = 7;
-            EXPECT_EQ(GetPaperArrayIndex(size, t.rows, &feed), 0) << t.name;
-            EXPECT_EQ(feed, w == 421 ? 1 : 7) << t.name;
-        }
+        EXPECT_EQ(row, c.row);
+        EXPECT_TRUE(c.code < 0 || (row >= 0 && c.table[row].fwPaperNum == c.code));
+        EXPECT_EQ(feed, c.feed);
     }
 }
 
-// Each table ends in its last entry; its codes are unique; every image is a
+// Each table ends in its empty row; its codes are unique; every image is a
 // whole number of bytes wide and fits its paper at 600 dpi, losing only the
 // unprintable border (about 9 to 11 mm, plus the margins of the envelope rows).
 TEST(PaperTables, AreConsistent) {
-    for (const Table& t : kTables) {
+    for (const auto& [table, platform] : kPlatformOf) {
         std::set<int> codes;
-        int row = 0;
-        for (const PAPER_SIZE_INFO* r = t.rows; r->cupsPaperW != -1; ++r, ++row) {
-            SCOPED_TRACE(std::string(t.name) + " " + r->strPageSize);
+        const PAPER_SIZE_INFO* r = table;
+        for (; r->cupsPaperW != -1; ++r) {
+            SCOPED_TRACE(r->strPageSize);
             EXPECT_TRUE(codes.insert(r->fwPaperNum).second);
             EXPECT_EQ(r->fwPaperW % 8, 0);
             const double paperW = r->cupsPaperW * 600.0 / 72.0, paperH = r->cupsPaperH * 600.0 / 72.0;
@@ -78,44 +66,32 @@ TEST(PaperTables, AreConsistent) {
             const double borderH = paperH - 2 * r->fwPaperMarginY - r->fwPaperH;
             EXPECT_TRUE(borderH >= 200 && borderH <= 245) << borderH;
         }
-        EXPECT_EQ(row + 1, t.entries) << t.name;
-        EXPECT_STREQ(t.rows[row].strPageSize, "") << t.name;
+        EXPECT_STREQ(r->strPageSize, "");
     }
 }
 
-// Every model finds its own paper table and platform by its name.
-TEST(ModelList, NamesSelectTableAndPlatform) {
-    const std::map<const PAPER_SIZE_INFO*, int> platformOf = {{gPaperSizeArray_Orvane, PLATFORM_C},
-                                                              {gPaperSizeArray_OrvaneMFP, PLATFORM_C},
-                                                              {gPaperSizeArray_Dolvek_Serith, PLATFORM_Z},
-                                                              {gPaperSizeArray_Lurran_Tessik, PLATFORM_M}};
-    std::set<std::string> names;
+// Every model finds its own entry (no other name is a prefix that wins) and a
+// table of its platform; a name that differs in case or by a character, or
+// fills the 1024-byte model buffer without a NUL, is no model.
+TEST(ModelList, NamesMatchExactlyAndCaseSensitive) {
+    std::vector<std::string> others;
     for (const NorvexModel& m : gNorvexModels) {
-        EXPECT_TRUE(names.insert(m.name).second) << m.name;
-        ASSERT_EQ(platformOf.count(m.paperTable), 1u) << m.name;
-        EXPECT_EQ(m.platform, platformOf.at(m.paperTable)) << m.name;
+        ASSERT_EQ(kPlatformOf.count(m.paperTable), 1u) << m.name;
+        EXPECT_EQ(m.platform, kPlatformOf.at(m.paperTable)) << m.name;
         int platform = -1;
         EXPECT_EQ(GetPaperSizeArray(m.name, &platform), m.paperTable) << m.name;
         EXPECT_EQ(platform, m.platform) << m.name;
-    }
-}
-
-TEST(ModelList, MatchIsExactAndCaseSensitive) {
-    // The driver's model buffer is 1024 bytes and a PPD may fill it without a
-    // NUL; a known name followed by more text is another name.
-    std::vector<char> unterminated(1024, 'N'), longer(1024, ' ');
-    std::memcpy(longer.data(), gNorvexModels[kModelCount - 1].name, std::strlen(gNorvexModels[kModelCount - 1].name));
-    for (const std::vector<char>& buffer : {unterminated, longer}) {
-        int platform = -1;
-        EXPECT_EQ(GetPaperSizeArray(buffer.data(), &platform), nullptr);
-        EXPECT_EQ(platform, 0);
-    }
-    std::vector<std::string> others;
-    for (const NorvexModel& m : gNorvexModels) {
         std::string upper = m.name, lower = m.name;
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         others.insert(others.end(), {upper, lower, std::string(m.name) + " ", std::string(m.name).substr(1)});
+    }
+    std::string longer(1024, ' ');
+    longer.replace(0, std::strlen(gNorvexModels[kModelCount - 1].name), gNorvexModels[kModelCount - 1].name);
+    for (const std::string& buffer : {std::string(1024, 'N'), longer}) {
+        int platform = -1;
+        EXPECT_EQ(GetPaperSizeArray(std::vector<char>(buffer.begin(), buffer.end()).data(), &platform), nullptr);
+        EXPECT_EQ(platform, 0);
     }
     for (const std::string& other : others) {
         int platform = -1;
@@ -130,7 +106,7 @@ TEST(PageSizeOverride, OnlyOversizedPagesTakeANamedPaperOfTheTable) {
     InitCUPSDLL();
     struct Case {
         unsigned w, h;
-        const char* pageSize;
+        const char* pageSize;  // nullptr: no option
         const PAPER_SIZE_INFO* table;
         unsigned wantW, wantH;
     };
@@ -144,10 +120,10 @@ TEST(PageSizeOverride, OnlyOversizedPagesTakeANamedPaperOfTheTable) {
         {900, 1200, "", gPaperSizeArray_Lurran_Tessik, 900, 1200},
         {842, 1191, "A4", nullptr, 842, 1191},
     };
-    for (const Table& t : kTables) {
+    for (const auto& [table, platform] : kPlatformOf) {
         for (auto [w, h] : {std::make_pair(612u, 1008u), std::make_pair(613u, 1008u), std::make_pair(612u, 1009u)})
-            cases.push_back({w, h, "A4", t.rows, w, h});
-        cases.push_back({613, 1009, "A4", t.rows, 595, 842});
+            cases.push_back({w, h, "A4", table, w, h});
+        cases.push_back({613, 1009, "A4", table, 595, 842});
     }
     for (const Case& c : cases) {
         cups_page_header2_t header{};

@@ -25,10 +25,8 @@ std::size_t CaptureWriter(const void* data, std::size_t count) {
 
 }  // namespace
 
-void ResetRoutingState() { ResetRouting(); }
-
 DeviceCapture::DeviceCapture(int failAt) {
-    ResetRoutingState();
+    ResetRouting();
     gBytes.clear();
     gWrites.clear();
     gFailAt = failAt;
@@ -38,7 +36,7 @@ DeviceCapture::DeviceCapture(int failAt) {
 
 DeviceCapture::~DeviceCapture() {
     SetDeviceWriter(nullptr);
-    ResetRoutingState();
+    ResetRouting();
 }
 
 const std::vector<uint8_t>& DeviceCapture::bytes() const { return gBytes; }

@@ -31,9 +31,6 @@ struct SpoolFile {
     int fd;
 };
 
-// Resets every routing global to its start value and empties prntLastError.
-void ResetRoutingState();
-
 std::vector<uint8_t> Bytes(std::initializer_list<int> values);
 
 // The bytes of a packed command record, as they go to the printer.

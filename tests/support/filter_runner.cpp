@@ -3,13 +3,19 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sched.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "rastertoNorvex/job.h"
 
 namespace {
 
@@ -72,6 +78,46 @@ FilterRun Collect(pid_t pid, const TempDir& dir) {
     return run;
 }
 
+std::vector<uint8_t> gInProcessOut;
+
+std::size_t KeepOutput(const void* data, std::size_t count) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    gInProcessOut.insert(gInProcessOut.end(), p, p + count);
+    return 1;
+}
+
+FilterRun RunInProcess(const FilterInvocation& inv) {
+    std::vector<std::string> args = inv.args;
+    args.insert(args.begin(), inv.program);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;  // restored after the job
+    for (const std::string& e : inv.env) {
+        const std::string name = e.substr(0, e.find('='));
+        const char* old = std::getenv(name.c_str());
+        saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        setenv(name.c_str(), e.substr(name.size() + 1).c_str(), 1);
+    }
+    JobRequest request;
+    request.argc = static_cast<int>(args.size());
+    request.argv = argv.data();
+    request.ppdPath = inv.ppd.empty() ? nullptr : inv.ppd.c_str();
+    request.input = open(inv.stdinPath.empty() ? "/dev/null" : inv.stdinPath.c_str(), O_RDONLY);
+    request.output = KeepOutput;
+    request.interactive = false;
+    gInProcessOut.clear();
+    FilterRun run;
+    testing::internal::CaptureStderr();
+    run.status = RunJob(request);
+    run.err = testing::internal::GetCapturedStderr();
+    run.errLines = Lines(run.err);
+    run.out = gInProcessOut;
+    close(request.input);
+    for (const auto& [name, value] : saved) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+    return run;
+}
+
 }  // namespace
 
 bool FilterRun::HasLine(const std::string& line) const {
@@ -95,6 +141,7 @@ TempDir::~TempDir() {
 }
 
 FilterRun RunFilter(const FilterInvocation& inv) {
+    if (inv.inProcess) return RunInProcess(inv);
     TempDir scratch;
     return Collect(Start(inv, scratch, -1), scratch);
 }

@@ -43,6 +43,10 @@ struct FilterInvocation {
     bool emptyHostName = false;
     // Standard output is a pipe whose reader has gone (a printer switched off).
     bool closedOutput = false;
+    // The job runs in this process (RunJob, not interactive: no keep-alive and
+    // no pause before the backs of manual duplex); the printer stream is kept
+    // in memory and standard error captured.
+    bool inProcess = false;
 };
 
 FilterRun RunFilter(const FilterInvocation& invocation);

@@ -30,7 +30,7 @@ bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, 
         h.cupsColorSpace = page.colorSpace;
         h.cupsColorOrder = CUPS_ORDER_CHUNKED;
         h.HWResolution[0] = page.resX;
-        h.HWResolution[1] = page.resY;
+        h.HWResolution[1] = 600;
         h.PageSize[0] = page.pageW;
         h.PageSize[1] = page.pageH;
         h.ImagingBoundingBox[2] = page.pageW;
@@ -38,7 +38,6 @@ bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, 
         h.Duplex = page.duplex ? CUPS_TRUE : CUPS_FALSE;
         h.Tumble = page.tumble ? CUPS_TRUE : CUPS_FALSE;
         h.NumCopies = page.copies;
-        h.cupsMediaType = page.mediaType;
         std::strcpy(h.MediaColor, "");
         if (page.edit) page.edit(h);
         ok = cupsRasterWriteHeader2(ras, &h) != 0;

@@ -17,12 +17,11 @@ struct RasterPage {
     unsigned bitsPerColor = 8;
     unsigned bitsPerPixel = 8;
     cups_cspace_t colorSpace = CUPS_CSPACE_SW;
-    unsigned resX = 600, resY = 600;
+    unsigned resX = 600;                // dpi across; 600 down
     unsigned pageW = 595, pageH = 842;  // points
     bool duplex = false;
     bool tumble = false;
     unsigned copies = 1;
-    unsigned mediaType = 0;
     // Grey value of pixel (x, y); blank paper (255) when empty.
     std::function<uint8_t(unsigned x, unsigned y)> pixel;
     // Lines actually written (default: height); fewer makes a truncated page.
