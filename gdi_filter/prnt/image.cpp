@@ -139,6 +139,7 @@ bool IsEncodableImage(const GDI_SEND_PAGE_PARAM& page) {
            page.whlImgW % 8 == 0;
 }
 
+// The same rule, with the reason in prntLastError when it fails.
 int CheckPageImage(const GDI_SEND_PAGE_PARAM& page) {
     if (IsEncodableImage(page)) return 1;
     char message[256];
