@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "access.h"
 #include "common/platform.h"
 #include "document_formats.h"
 #include "drivers.h"
@@ -106,12 +107,22 @@ void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
 
 }  // namespace
 
-bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char*, const char*,
-                      pappl_pr_driver_data_t* data, ipp_t** attrs, void*) {
+bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char* deviceUri, const char*,
+                      pappl_pr_driver_data_t* data, ipp_t** attrs, void* cbData) {
     const NorvexModel* model = ModelOfDriver(driverName);
     if (model == nullptr) {
         papplLog(system, PAPPL_LOGLEVEL_ERROR, "No Norvex model has the driver name \"%s\".",
                  driverName ? driverName : "(null)");
+        return false;
+    }
+    // Every printer, whether added by a client, found by auto-add or loaded
+    // from the state file, is made here: its device is checked here.
+    static const AccessPolicy kNoFileDevices{};
+    const AccessPolicy& policy = cbData != nullptr ? *static_cast<const AccessPolicy*>(cbData) : kNoFileDevices;
+    std::string why;
+    if (!IsDeviceAllowed(policy, deviceUri, why)) {
+        papplLog(system, PAPPL_LOGLEVEL_ERROR, "The device \"%s\" is refused: %s.", deviceUri ? deviceUri : "",
+                 why.c_str());
         return false;
     }
     data->extension = const_cast<NorvexModel*>(model);

@@ -1,79 +1,98 @@
 // norvex-printer-app: the Norvex printers as driverless IPP Everywhere
 // printers, each job printed by the rastertoNorvex filter.
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
 #include <pappl/pappl.h>
 
+#include "access.h"
+#include "command_socket.h"
 #include "document_filters.h"
 #include "document_formats.h"
 #include "driver_data.h"
 #include "drivers.h"
+#include "server_options.h"
 
 namespace {
 
 constexpr char kName[] = "norvex-printer-app";
 
-// Kept for the save callback for the life of the server.
+// Kept for PAPPL's callbacks for the life of the process.
+ServerOptions gOptions;
+AccessPolicy gPolicy;
 std::string gStateFile;
 
-// The state file: -o state-file=PATH, else PAPPL's usual place.
-std::string StateFileOf(int numOptions, cups_option_t* options) {
-    if (const char* path = cupsGetOption("state-file", numOptions, options)) return path;
+// Whether this process is the server: the other sub-commands that create a
+// system ("drivers") only read the driver list from it.
+bool gServing = false;
+
+std::string StateFileOf(const ServerOptions& options) {
+    if (!options.stateFile.empty()) return options.stateFile;
     if (getuid() == 0) return std::string("/var/lib/") + kName + ".state";
     if (const char* config = std::getenv("XDG_CONFIG_HOME")) return std::string(config) + "/" + kName + ".state";
     const char* home = std::getenv("HOME");
     return std::string(home ? home : "/tmp") + "/.config/" + kName + ".state";
 }
 
-pappl_loglevel_t LogLevelOf(const char* value) {
-    if (value == nullptr) return PAPPL_LOGLEVEL_WARN;
-    const std::string level = value;
-    if (level == "fatal") return PAPPL_LOGLEVEL_FATAL;
-    if (level == "error") return PAPPL_LOGLEVEL_ERROR;
-    if (level == "info") return PAPPL_LOGLEVEL_INFO;
-    if (level == "debug") return PAPPL_LOGLEVEL_DEBUG;
-    return PAPPL_LOGLEVEL_WARN;
+// A server option that is wrong stops everything with one line naming it.
+[[noreturn]] void Refuse(const std::string& why) {
+    std::fprintf(stderr, "%s: %s\n", kName, why.c_str());
+    std::exit(1);
 }
 
-// Server options as papplMainloop's own server takes them, plus
-// "state-file" and "tls=no" (a private test server writes no keys).
 pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data) {
-    const char* port = cupsGetOption("server-port", numOptions, options);
-    const char* spool = cupsGetOption("spool-directory", numOptions, options);
-    const char* log = cupsGetOption("log-file", numOptions, options);
-    const char* tls = cupsGetOption("tls", numOptions, options);
+    std::string error;
+    if (!ReadServerOptions(numOptions, options, gOptions, error)) Refuse(error);
+    gPolicy = AccessPolicy{gOptions.authService, gOptions.fileDeviceDirectory};
     pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
                                 PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY;
-    if (tls != nullptr && std::string(tls) == "no") soptions |= PAPPL_SOPTIONS_NO_TLS;
-    else soptions |= PAPPL_SOPTIONS_WEB_TLS;
-    const int portNumber = port ? std::atoi(port) : 8000 + static_cast<int>(getuid() % 1000);
+    soptions |= gOptions.tls ? PAPPL_SOPTIONS_WEB_TLS : PAPPL_SOPTIONS_NO_TLS;
+    const int port = gOptions.port != 0 ? gOptions.port : 8000 + static_cast<int>(getuid() % 1000);
     pappl_system_t* system =
-        papplSystemCreate(soptions, kName, portNumber, "_print,_universal", spool,
-                          log ? log : "-", LogLevelOf(cupsGetOption("log-level", numOptions, options)),
-                          cupsGetOption("auth-service", numOptions, options), false);
-    if (system == nullptr) return nullptr;
-    if (const char* host = cupsGetOption("server-hostname", numOptions, options))
-        papplSystemSetHostName(system, host);
-    if (const char* group = cupsGetOption("admin-group", numOptions, options))
-        papplSystemSetAdminGroup(system, group);
-    // A port that is taken must stop the server, not leave it deaf.
-    if (!papplSystemAddListeners(system, cupsGetOption("listen-hostname", numOptions, options))) {
-        papplSystemDelete(system);
-        return nullptr;
-    }
-    papplSystemSetFooterHTML(system, "Norvex Printer Application");
+        papplSystemCreate(soptions, kName, port, "_print,_universal",
+                          gOptions.spoolDirectory.empty() ? nullptr : gOptions.spoolDirectory.c_str(),
+                          gOptions.logFile.c_str(), gOptions.logLevel, gOptions.authService.c_str(), false);
+    if (system == nullptr) Refuse("Unable to create the server (see the log).");
     papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, nullptr,
-                                 NorvexDriverData, data);
+                                 NorvexDriverData, &gPolicy);
+    if (!gServing) return system;
+
+    if (!gOptions.hostName.empty()) papplSystemSetHostName(system, gOptions.hostName.c_str());
+    papplSystemSetAdminGroup(system, gOptions.adminGroup.c_str());
+    SetAccessPolicy(system, gPolicy);
+    if (!PrepareSocketDirectory(gOptions.socketDirectory.empty() ? kDefaultSocketDirectory
+                                                                 : gOptions.socketDirectory,
+                                kName, error))
+        Refuse(error);
+    // A port that is taken must stop the server, not leave it deaf.
+    if (!papplSystemAddListeners(system, gOptions.listenHostName.empty() ? nullptr
+                                                                         : gOptions.listenHostName.c_str()))
+        Refuse("Unable to listen on port " + std::to_string(port) + " (see the log).");
+    papplSystemSetFooterHTML(system, "Norvex Printer Application");
     AddDocumentFilters(system);
     RefuseUnknownFormats(system);
-    gStateFile = StateFileOf(numOptions, options);
+    gStateFile = StateFileOf(gOptions);
     papplSystemLoadState(system, gStateFile.c_str());
     papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                                const_cast<char*>(gStateFile.c_str()));
+    (void)data;
     return system;
+}
+
+// The sub-command PAPPL's main loop will run: the first word that is not an
+// option or an option's value.
+std::string SubcommandOf(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] != '-') return arg;
+        // -o, -d, -m, -u, -v ... take the next word unless it is attached.
+        if (arg[1] != '\0' && arg[1] != '-' && arg[2] == '\0' && std::strchr("dhjmnouv", arg[1]) != nullptr) ++i;
+    }
+    return {};
 }
 
 }  // namespace
@@ -81,6 +100,8 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
 int main(int argc, char* argv[]) {
     // A filter that stops reading must fail our write, not end the server.
     std::signal(SIGPIPE, SIG_IGN);
+    gServing = SubcommandOf(argc, argv) == "server";
+    UseDefaultSocketDirectory();
     return papplMainloop(argc, argv, NORVEX_VERSION, nullptr, kModelCount, NorvexDrivers(),
                          NorvexAutoAdd, NorvexDriverData, nullptr, nullptr, CreateSystem, nullptr,
                          nullptr);

@@ -9,6 +9,7 @@ HERE=${APP_TEST_DIR:-$(cd "$(dirname "$0")" && pwd)}
 . "$HERE/../server_lib.sh"
 FAILED=0
 APP_PID=
+APP_OPTIONS= APP_WRAP=
 say() { printf '%s\n' "$*"; }
 fail() { say "FAIL: $*"; FAILED=1; }
 die() { say "FAIL: $*"; exit 1; }
@@ -20,12 +21,20 @@ done
 
 W=$(mktemp -d "${TMPDIR:-/tmp}/norvex-app.XXXXXX") || die "no temporary folder"
 chmod 0755 "$W"
-mkdir -p "$W/spool" "$W/tmp" "$W/out"
+mkdir -p "$W/spool" "$W/tmp" "$W/out" "$W/run"
 
+# The server's command socket: root's server keeps it in the folder the test
+# names, a user's under its TMPDIR. Whoever reaches it administers the server
+# without a password, so every administrative request of the tests uses it.
+if [ "$(id -u)" -eq 0 ]; then SOCKET=$W/run/norvex-printer-app.sock; else SOCKET=$W/tmp/norvex-printer-app$(id -u).sock; fi
+ADMIN_URI="ipp://$(printf '%s' "$SOCKET" | sed 's|/|%2F|g')/ipp/system"
+
+# SIGTERM: PAPPL finishes the job in hand, saves its state and stops (its
+# "shutdown" command would stop whichever server has the default socket).
 stop_app() {
   [ -n "$APP_PID" ] || return 0
-  "$APP" shutdown -u "$URI/ipp/system" >/dev/null 2>&1
-  wait_stopped "$APP_PID" TERM
+  kill -TERM "$APP_PID" 2>/dev/null
+  wait_stopped "$APP_PID" KILL
   APP_PID=
 }
 
@@ -48,14 +57,17 @@ start_app() {
   for attempt in 1 2 3 4 5; do
     PORT=$(shuf -i 20000-60000 -n 1)
     URI=ipp://localhost:$PORT
-    env TMPDIR="$W/tmp" "$@" "$APP" server -o server-port="$PORT" -o listen-hostname=localhost \
+    $APP_WRAP env TMPDIR="$W/tmp" "$@" "$APP" server -o server-port="$PORT" -o listen-hostname=localhost \
       -o server-hostname=localhost -o log-file="$W/app.log" -o log-level=info \
-      -o spool-directory="$W/spool" -o state-file="$W/app.state" -o tls=no </dev/null &
+      -o spool-directory="$W/spool" -o state-file="$W/app.state" -o tls=no \
+      -o file-device-directory="$W/out" -o socket-directory="$W/run" $APP_OPTIONS </dev/null &
     APP_PID=$!
     i=0
     while [ $i -lt 100 ]; do
       kill -0 "$APP_PID" 2>/dev/null || break
-      curl -s -o /dev/null "http://localhost:$PORT/" && return 0
+      # Ours answers, on the port and on our socket, and is still running.
+      $APP_WRAP curl -s -o /dev/null "http://localhost:$PORT/" && [ -S "$SOCKET" ] && kill -0 "$APP_PID" 2>/dev/null &&
+        return 0
       sleep 0.1; i=$((i + 1))
     done
     kill -TERM "$APP_PID" 2>/dev/null; wait "$APP_PID" 2>/dev/null; APP_PID=
@@ -66,7 +78,7 @@ start_app() {
 # add_printer NAME DRIVER: a printer whose device writes $W/out/NAME/JOBNAME.prn.
 add_printer() {
   mkdir -p "$W/out/$1"
-  "$APP" add -u "$URI/ipp/system" -d "$1" -m "$2" -v "file://$W/out/$1?ext=prn" ||
+  "$APP" add -u "$ADMIN_URI" -d "$1" -m "$2" -v "file://$W/out/$1?ext=prn" ||
     die "could not add printer $1 ($2)"
 }
 
