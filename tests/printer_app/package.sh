@@ -14,11 +14,13 @@ cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$T" >"$T/cpack.log" 2>&1 ||
 deb=$(ls "$T"/norvex_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || { cat "$T/cpack.log"; echo "FAIL: no norvex_*.deb"; exit 1; }
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$T/files"
-for f in "$SERVERBIN/filter/rastertoNorvex" "$SERVERBIN/filter/norvexdecode" \
+for f in "$SERVERBIN/filter/rastertoNorvex" "$PREFIX/bin/norvexdecode" \
   "$PREFIX/sbin/norvex-printer-app" "$PREFIX/lib/systemd/system/norvex-printer-app.service" \
   "$DATADIR/model/norvex/norvex-orvane-210.ppd" "$DATADIR/model/norvex/norvex-kavrin.ppd"; do
   grep -q -x "$f" "$T/files" || fail "package lacks $f"
 done
+# The decoder is installed once, for users, not among CUPS's filters.
+grep -q -x "$SERVERBIN/filter/norvexdecode" "$T/files" && fail "package has a second norvexdecode in $SERVERBIN/filter"
 ppds=$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$T/files")
 [ "$ppds" -eq 50 ] || fail "package has $ppds PPDs, not 50"
 grep -q -E 'gtest|benchmark|/include/' "$T/files" && fail "package carries test or development files"
