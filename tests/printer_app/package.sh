@@ -16,7 +16,9 @@ deb=$(ls "$T"/norvex_*.deb 2>/dev/null | head -1)
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$T/files"
 for f in "$SERVERBIN/filter/rastertoNorvex" "$PREFIX/bin/norvexdecode" \
   "$PREFIX/sbin/norvex-printer-app" "$PREFIX/lib/systemd/system/norvex-printer-app.service" \
-  "$DATADIR/model/norvex/norvex-orvane-210.ppd" "$DATADIR/model/norvex/norvex-kavrin.ppd"; do
+  "$DATADIR/model/norvex/norvex-orvane-210.ppd" "$DATADIR/model/norvex/norvex-kavrin.ppd" \
+  "$PREFIX/share/man/man8/rastertoNorvex.8.gz" "$PREFIX/share/man/man1/norvexdecode.1.gz" \
+  "$PREFIX/share/man/man8/norvex-printer-app.8.gz"; do
   grep -q -x "$f" "$T/files" || fail "package lacks $f"
 done
 # The decoder is installed once, for users, not among CUPS's filters.
