@@ -7,7 +7,8 @@ set -eu
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-scripts/setup.sh build
+# Configured for /usr as a distribution packages it: the package test runs lintian on it.
+scripts/setup.sh build -DCMAKE_INSTALL_PREFIX=/usr
 ctest --test-dir build -j"$jobs" --output-on-failure </dev/null
 
 scripts/setup.sh build-asan -DNORVEX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

@@ -1,9 +1,17 @@
 #!/bin/sh
 # cpack builds the one Debian package; its files and dependencies are checked
-# with dpkg-deb. Usage: package.sh BUILD_DIR PREFIX SERVERBIN DATADIR
+# with dpkg-deb, then, for a build configured for /usr, the whole package with
+# lintian. Usage: package.sh BUILD_DIR PREFIX SERVERBIN DATADIR
+# Exit 77 (skipped) when the files are right but the prefix is not /usr: a
+# package of /usr/local is for this machine only, and lintian rejects it whole.
 set -u
 BUILD=$1 PREFIX=$2 SERVERBIN=$3 DATADIR=$4
-command -v dpkg-shlibdeps >/dev/null 2>&1 || { echo "FAIL: dpkg-dev not installed (see scripts/setup.sh)"; exit 1; }
+# The lintian warnings the package keeps; each is overridden, with the reason,
+# in packaging/lintian-overrides.
+EXPLAINED="initial-upload-closes-no-bugs"
+for tool in dpkg-shlibdeps lintian man; do
+  command -v $tool >/dev/null 2>&1 || { echo "FAIL: $tool not installed (see scripts/setup.sh)"; exit 1; }
+done
 T=$(mktemp -d "${TMPDIR:-/tmp}/norvex-deb.XXXXXX") || exit 1
 trap 'rm -rf "$T"' EXIT
 FAILED=0
@@ -14,11 +22,15 @@ cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$T" >"$T/cpack.log" 2>&1 ||
 deb=$(ls "$T"/norvex_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || { cat "$T/cpack.log"; echo "FAIL: no norvex_*.deb"; exit 1; }
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$T/files"
-for f in "$SERVERBIN/filter/rastertoNorvex" "$SERVERBIN/filter/norvexdecode" \
+for f in "$SERVERBIN/filter/rastertoNorvex" "$PREFIX/bin/norvexdecode" \
   "$PREFIX/sbin/norvex-printer-app" "$PREFIX/lib/systemd/system/norvex-printer-app.service" \
-  "$DATADIR/model/norvex/norvex-orvane-210.ppd" "$DATADIR/model/norvex/norvex-kavrin.ppd"; do
+  "$DATADIR/model/norvex/norvex-orvane-210.ppd" "$DATADIR/model/norvex/norvex-kavrin.ppd" \
+  "$PREFIX/share/man/man8/rastertoNorvex.8.gz" "$PREFIX/share/man/man1/norvexdecode.1.gz" \
+  "$PREFIX/share/man/man8/norvex-printer-app.8.gz"; do
   grep -q -x "$f" "$T/files" || fail "package lacks $f"
 done
+# The decoder is installed once, for users, not among CUPS's filters.
+grep -q -x "$SERVERBIN/filter/norvexdecode" "$T/files" && fail "package has a second norvexdecode in $SERVERBIN/filter"
 ppds=$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$T/files")
 [ "$ppds" -eq 50 ] || fail "package has $ppds PPDs, not 50"
 grep -q -E 'gtest|benchmark|/include/' "$T/files" && fail "package carries test or development files"
@@ -29,5 +41,19 @@ done
 # The unit starts the binary the package installs.
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$PREFIX/lib/systemd/system/norvex-printer-app.service" |
   grep -q "^ExecStart=$PREFIX/sbin/norvex-printer-app server" || fail "the unit does not start $PREFIX/sbin/norvex-printer-app"
-[ "$FAILED" -eq 0 ] && echo "PASS: $(basename "$deb"), Depends: $depends"
+if [ "$PREFIX" != /usr ]; then
+  [ "$FAILED" -eq 0 ] || exit 1
+  echo "SKIP: lintian (configure with -DCMAKE_INSTALL_PREFIX=/usr for a Debian package); files and Depends right"
+  exit 77
+fi
+
+# Any error fails, and any warning, shown or overridden, not in EXPLAINED.
+lintian --no-cfg --fail-on none --show-overrides "$deb" >"$T/lintian" 2>"$T/lintian.err" ||
+  { cat "$T/lintian.err"; fail "lintian did not run"; }
+cat "$T/lintian"
+grep '^E: ' "$T/lintian" >/dev/null && fail "lintian errors"
+for tag in $(sed -n 's/^[WO]: [^ ]* \([^ ]*\).*/\1/p' "$T/lintian"); do
+  case " $EXPLAINED " in *" $tag "*) ;; *) fail "lintian warning $tag is not explained" ;; esac
+done
+[ "$FAILED" -eq 0 ] && echo "PASS: $(basename "$deb"), Depends: $depends; lintian: no error, no unexplained warning"
 exit "$FAILED"
