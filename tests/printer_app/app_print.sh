@@ -110,9 +110,9 @@ case $s in canceled*) ;; *) fail "cancelled job ended as '$s'" ;; esac
 
 # A device that cannot be opened: the job waits with the printer stopped while
 # PAPPL tries it again, and prints once the device is back.
-mkdir -p "$W/gone/out"
-"$APP" add -u "$URI/ipp/system" -d gone -m norvex-kavrin -v "file://$W/gone/out?ext=prn" || die "add gone"
-rm -r "$W/gone"
+mkdir -p "$W/out/gone/out"
+"$APP" add -u "$URI/ipp/system" -d gone -m norvex-kavrin -v "file://$W/out/gone/out?ext=prn" || die "add gone"
+rm -r "$W/out/gone"
 submit gone "$W/doc.pwg" image/pwg-raster back >"$W/gone.id" &
 client=$!
 i=0
@@ -121,12 +121,12 @@ until ipptool -tv "$URI/ipp/print/gone" get-printer-attributes.test 2>/dev/null 
   [ $i -lt 100 ] || { fail "printer with no device is not shown stopped"; break; }
   sleep 0.1; i=$((i + 1))
 done
-mkdir -p "$W/gone/out"
+mkdir -p "$W/out/gone/out"
 wait "$client"
 s=$(wait_job gone "$(cat "$W/gone.id")")
 case $s in completed,3,*) ;; *) fail "job for a device that came back ended as '$s'" ;; esac
-"$DECODER" --check --quiet "$W/gone/out/back.prn" | grep -q "pages=3 .*status=ok" ||
-  fail "job for a device that came back: $("$DECODER" --check --quiet "$W/gone/out/back.prn")"
+"$DECODER" --check --quiet "$W/out/gone/out/back.prn" | grep -q "pages=3 .*status=ok" ||
+  fail "job for a device that came back: $("$DECODER" --check --quiet "$W/out/gone/out/back.prn")"
 
 # The web pages answer; the printing defaults carry the vendor options.
 web=http://localhost:$PORT
