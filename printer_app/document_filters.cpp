@@ -2,19 +2,16 @@
 #include "document_filters.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
+#include "child_process.h"
 #include "filter_options.h"
 #include "filter_process.h"
-
-extern char** environ;
 
 namespace {
 
@@ -49,32 +46,27 @@ bool RenderDocument(pappl_job_t* job, pappl_device_t* device, void*) {
 
     int xdpi = options.printer_resolution[0] > 0 ? options.printer_resolution[0] : 600;
     int ydpi = options.printer_resolution[1] > 0 ? options.printer_resolution[1] : xdpi;
-    const std::string args[] = {
-        kGhostscript, "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=cups",
-        "-r" + std::to_string(xdpi) + "x" + std::to_string(ydpi), "-dcupsColorSpace=18",
-        "-dcupsBitsPerColor=8", "-dDEVICEWIDTHPOINTS=" + std::to_string(Points(options.media.size_width)),
-        "-dDEVICEHEIGHTPOINTS=" + std::to_string(Points(options.media.size_length)), "-dFIXEDMEDIA",
-        "-dNumCopies=" + std::to_string(options.copies > 0 ? options.copies : 1), "-sOutputFile=-",
-        papplJobGetFilename(job)};
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
+    ChildCommand gs;
+    gs.program = kGhostscript;
+    gs.args = {kGhostscript, "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=cups",
+               "-r" + std::to_string(xdpi) + "x" + std::to_string(ydpi), "-dcupsColorSpace=18",
+               "-dcupsBitsPerColor=8", "-dDEVICEWIDTHPOINTS=" + std::to_string(Points(options.media.size_width)),
+               "-dDEVICEHEIGHTPOINTS=" + std::to_string(Points(options.media.size_length)), "-dFIXEDMEDIA",
+               "-dNumCopies=" + std::to_string(options.copies > 0 ? options.copies : 1), "-sOutputFile=-",
+               papplJobGetFilename(job)};
 
     int raster[2];
-    if (pipe2(raster, O_CLOEXEC) != 0) {
+    if (!MakePipe(raster)) {
         papplJobSetMessage(job, "Unable to create a pipe: %s", std::strerror(errno));
         return false;
     }
     // Ghostscript's messages, kept in memory for the job's message.
     const int messages = memfd_create("gs-messages", MFD_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, raster[1], 1);
-    if (messages >= 0) posix_spawn_file_actions_adddup2(&actions, messages, 2);
-    pid_t gs = -1;
-    const int spawned = posix_spawnp(&gs, kGhostscript, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    gs.output = raster[1];
+    gs.errors = messages;
+    Child child;
+    const int spawned = SpawnChild(gs, child);
+    const pid_t gsPid = child.pid;
     close(raster[1]);
     if (spawned != 0) {
         close(raster[0]);
@@ -85,9 +77,9 @@ bool RenderDocument(pappl_job_t* job, pappl_device_t* device, void*) {
 
     FilterHandle filter = StartFilter(job, device, model, FilterOptionText(options, model.platform),
                                       raster[0], true);
-    if (filter == nullptr) kill(gs, SIGTERM);
+    if (filter == nullptr) kill(-gsPid, SIGTERM);
     int status = 0;
-    while (waitpid(gs, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(gsPid, &status, 0) < 0 && errno == EINTR) {
     }
     bool ok = filter != nullptr && FinishFilter(*filter);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {

@@ -5,18 +5,15 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "child_process.h"
 #include "driver_texts.h"
 #include "filter_paths.h"
-
-extern char** environ;
 
 struct FilterProcess {
     pappl_job_t* job = nullptr;
@@ -119,8 +116,6 @@ void Pump(FilterProcess& p) {
     if (!p.deviceFailed) papplDeviceFlush(p.device);
 }
 
-bool MakePipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
-
 }  // namespace
 
 void FilterDeleter::operator()(FilterProcess* process) const {
@@ -137,20 +132,14 @@ FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexM
     p->device = device;
     p->countPages = countPages;
 
-    const std::string filter = FilterPath();
-    const std::string ppd = "PPD=" + PpdPath(model);
-    const std::string jobId = std::to_string(papplJobGetID(job));
     const char* user = papplJobGetUsername(job);
     const char* title = papplJobGetName(job);
-    std::vector<char*> argv = {const_cast<char*>(filter.c_str()), const_cast<char*>(jobId.c_str()),
-                               const_cast<char*>(user ? user : "guest"),
-                               const_cast<char*>(title ? title : "Untitled"), const_cast<char*>("1"),
-                               const_cast<char*>(options.c_str()), nullptr};
-    std::vector<char*> envp;
-    for (char** e = environ; *e != nullptr; ++e)
-        if (std::strncmp(*e, "PPD=", 4) != 0) envp.push_back(*e);
-    envp.push_back(const_cast<char*>(ppd.c_str()));
-    envp.push_back(nullptr);
+    const std::string ppd = PpdPath(model);
+    ChildCommand filter;
+    filter.program = FilterPath();
+    filter.args = {filter.program, std::to_string(papplJobGetID(job)), user ? user : "guest",
+                   title ? title : "Untitled", "1", options};
+    filter.environment = EnvironmentWith("PPD=" + ppd);
 
     int in[2] = {input, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
     const bool piped = input < 0;
@@ -163,28 +152,12 @@ FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexM
         p->finished = true;
         return nullptr;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGALRM);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    const int spawned = posix_spawn(&p->pid, filter.c_str(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    filter.input = in[0];
+    filter.output = out[1];
+    filter.errors = err[1];
+    Child child;
+    const int spawned = SpawnChild(filter, child);
+    p->pid = child.pid;
     close(in[0]);
     close(out[1]);
     close(err[1]);
@@ -193,17 +166,17 @@ FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexM
     p->errors = err[0];
     if (spawned != 0) {
         p->pid = -1;
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to run the filter \"%s\": %s", filter.c_str(),
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to run the filter \"%s\": %s", filter.program.c_str(),
                     std::strerror(spawned));
-        papplJobSetMessage(job, "Unable to start the printer driver \"%s\".", filter.c_str());
+        papplJobSetMessage(job, "Unable to start the printer driver \"%s\".", filter.program.c_str());
         CloseFd(p->input);
         CloseFd(p->output);
         CloseFd(p->errors);
         p->finished = true;
         return nullptr;
     }
-    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Started %s (pid %d) with %s and options \"%s\".",
-                filter.c_str(), static_cast<int>(p->pid), ppd.c_str(), options.c_str());
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Started %s (pid %d) with PPD=%s and options \"%s\".",
+                filter.program.c_str(), static_cast<int>(p->pid), ppd.c_str(), options.c_str());
     FilterProcess* raw = p.get();
     p->pump = std::thread([raw] { Pump(*raw); });
     return p;
