@@ -1,4 +1,4 @@
-// Spawning the children of a job. PAPPL opens devices,
+// Spawning, stopping and reaping the children of a job. PAPPL opens devices,
 // sockets and the state file without close-on-exec, so every child closes all
 // but 0-2; each has a process group of its own, so that a wrapper script and
 // its children stop together and nothing of one job touches another's.
@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -30,6 +33,22 @@ bool AboveStandard(int& fd) {
     close(fd);
     fd = moved;
     return moved >= 0;
+}
+
+// Reads the first number after `key` in a /proc file of the child.
+long long ProcNumber(pid_t pid, const char* file, const char* key) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/%s", static_cast<int>(pid), file);
+    FILE* f = std::fopen(path, "re");
+    if (f == nullptr) return -1;
+    char text[512];
+    const std::size_t got = std::fread(text, 1, sizeof text - 1, f);
+    std::fclose(f);
+    text[got] = '\0';
+    const char* at = std::strstr(text, key);
+    long long value = -1;
+    if (at == nullptr || std::sscanf(at + std::strlen(key), "%lld", &value) != 1) return -1;
+    return value;
 }
 
 }  // namespace
@@ -95,5 +114,70 @@ int SpawnChild(const ChildCommand& command, Child& child) {
     if (error != 0) return error;
     child = Child{};
     child.pid = pid;
+
+    // posix_spawn cannot set limits: the bound is set at once, before the
+    // child can have allocated more than its start-up.
+    if (command.memoryLimit > 0) {
+        const rlimit limit{command.memoryLimit, command.memoryLimit};
+        if (prlimit(pid, RLIMIT_AS, &limit, nullptr) != 0 && errno != ESRCH) {
+            const int failed = errno;
+            SignalChild(child, SIGKILL);
+            while (!ChildEnded(child)) usleep(1000);
+            return failed;
+        }
+    }
     return 0;
+}
+
+void SignalChild(const Child& child, int signal) {
+    if (child.pid > 0 && !child.ended) kill(-child.pid, signal);
+}
+
+bool ChildEnded(Child& child) {
+    if (child.ended || child.pid <= 0) return true;
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
+        if (errno == EINTR) return false;
+        // Not our child any more: nothing is left to wait for.
+        child.ended = true;
+        child.status = W_EXITCODE(255, 0);
+        return true;
+    }
+    if (info.si_pid == 0) return false;
+    // While it is a zombie its group id cannot be taken by another process:
+    // what it left behind in its group goes now.
+    kill(-child.pid, SIGKILL);
+    int status = 0;
+    while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    child.status = status;
+    child.ended = true;
+    return true;
+}
+
+bool ChildSucceeded(const Child& child) {
+    return child.ended && WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0;
+}
+
+std::size_t ChildMemory(const Child& child) {
+    if (child.pid <= 0 || child.ended) return 0;
+    const long long pages = ProcNumber(child.pid, "statm", "");
+    return pages > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+long long ChildBytesRead(const Child& child) {
+    if (child.pid <= 0 || child.ended) return -1;
+    return ProcNumber(child.pid, "io", "rchar:");
+}
+
+std::string DescribeExit(int status) {
+    char text[96];
+    if (WIFSIGNALED(status)) {
+        const char* name = sigdescr_np(WTERMSIG(status));
+        std::snprintf(text, sizeof text, "was killed by signal %d (%s)", WTERMSIG(status),
+                      name != nullptr ? name : "unknown");
+    } else {
+        std::snprintf(text, sizeof text, "exited with status %d", WEXITSTATUS(status));
+    }
+    return text;
 }

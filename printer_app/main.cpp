@@ -11,6 +11,7 @@
 #include "document_formats.h"
 #include "driver_data.h"
 #include "drivers.h"
+#include "job_limits.h"
 
 namespace {
 
@@ -50,6 +51,10 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
     if (tls != nullptr && std::string(tls) == "no") soptions |= PAPPL_SOPTIONS_NO_TLS;
     else soptions |= PAPPL_SOPTIONS_WEB_TLS;
     const int portNumber = port ? std::atoi(port) : 8000 + static_cast<int>(getuid() % 1000);
+    // Bounds on every job's children.
+    if (!SetJobLimits(cupsGetOption("job-stall-time", numOptions, options),
+                      cupsGetOption("render-memory-limit", numOptions, options)))
+        return nullptr;
     pappl_system_t* system =
         papplSystemCreate(soptions, kName, portNumber, "_print,_universal", spool,
                           log ? log : "-", LogLevelOf(cupsGetOption("log-level", numOptions, options)),
