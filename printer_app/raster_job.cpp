@@ -1,6 +1,8 @@
 // A raster job: one filter child, fed the page headers and lines PAPPL hands over.
 #include "raster_job.h"
 
+#include <memory>
+
 #include <cups/raster.h>
 
 #include "drivers.h"
@@ -24,7 +26,18 @@ struct RasterJob {
     }
 };
 
-RasterJob* JobOf(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
+// PAPPL runs the raster callbacks of one job in one thread (the client's for
+// streamed raster, the job's for JPEG and PNG) but may run one job in two
+// threads at once: 1.3.1 starts a pending job again when a second job
+// arrives before the first one's thread has marked it processing. Each
+// thread keeps its own record, so two runs never free or overwrite each
+// other's; one PAPPL leaves behind (no EndJob) goes with the thread or its
+// next job.
+thread_local std::unique_ptr<RasterJob> tRasterJob;
+
+RasterJob* RecordOf(pappl_job_t* job) {
+    return tRasterJob != nullptr && tRasterJob->job == job ? tRasterJob.get() : nullptr;
+}
 
 // The filter took no more input (it stopped or the job was cancelled).
 bool Fail(RasterJob& r, pappl_job_t* job) {
@@ -41,12 +54,12 @@ JobResult RasterFault(pappl_job_t* job) {
 }
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    tRasterJob.reset();
     const NorvexModel* model = ModelOfJob(job);
     if (model == nullptr || options == nullptr)
         return EndJobAs(job, JobResult::DriverNotStarted, "the printer has no Norvex model");
-    auto r = new RasterJob;
+    auto r = std::make_unique<RasterJob>();
     r->job = job;
-    papplJobSetData(job, r);
     r->filter = StartFilter(job, device, *model, FilterOptionText(*options, model->platform));
     if (r->filter == nullptr) return false;
     r->raster = cupsRasterOpen(FilterInput(*r->filter), CUPS_RASTER_WRITE);
@@ -54,11 +67,12 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
         FinishFilter(*r->filter);
         return EndJobAs(job, JobResult::DriverNotStarted, "the raster stream cannot be opened");
     }
+    tRasterJob = std::move(r);
     return true;
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
-    RasterJob* r = JobOf(job);
+    RasterJob* r = RecordOf(job);
     if (r == nullptr || r->failed || options == nullptr) return false;
     if (papplJobIsCanceled(job)) return Fail(*r, job);
     const NorvexModel* model = ModelOfJob(job);
@@ -72,7 +86,7 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
 
 bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
                const unsigned char* line) {
-    RasterJob* r = JobOf(job);
+    RasterJob* r = RecordOf(job);
     if (r == nullptr || r->failed || line == nullptr) return false;
     if (papplJobIsCanceled(job)) return Fail(*r, job);
     if (cupsRasterWritePixels(r->raster, const_cast<unsigned char*>(line),
@@ -83,7 +97,7 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
 }
 
 bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
-    RasterJob* r = JobOf(job);
+    RasterJob* r = RecordOf(job);
     if (r == nullptr) return false;
     // A cancelled job is not failed: PAPPL stops at the end of the page itself,
     // and would show the job aborted until it ends.
@@ -94,9 +108,9 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
-    RasterJob* r = JobOf(job);
-    if (r == nullptr || r->filter == nullptr) return false;
-    papplJobSetData(job, nullptr);
+    // PAPPL calls EndJob again after a failed one: there is nothing left then.
+    if (RecordOf(job) == nullptr) return false;
+    const std::unique_ptr<RasterJob> r = std::move(tRasterJob);
     cupsRasterClose(r->raster);
     r->raster = nullptr;
     const ChildrenReport report = FinishFilter(*r->filter);
@@ -107,7 +121,6 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
                          result == JobResult::DeviceFailed;
     if (!stopped && r->shortPage) result = JobResult::ShortRaster;
     else if (!stopped && !r->failed && papplJobGetState(job) == IPP_JSTATE_ABORTED) result = RasterFault(job);
-    delete r;
     return EndJobAs(job, result, report.detail);
 }
 
