@@ -9,6 +9,10 @@ HERE=${APP_TEST_DIR:-$(cd "$(dirname "$0")" && pwd)}
 . "$HERE/../server_lib.sh"
 FAILED=0
 APP_PID=
+# The test's own helper processes (listeners) and the file systems it mounted
+# under $W: stopped and unmounted at exit.
+HELPERS=
+MOUNTS=
 say() { printf '%s\n' "$*"; }
 fail() { say "FAIL: $*"; FAILED=1; }
 die() { say "FAIL: $*"; exit 1; }
@@ -37,6 +41,8 @@ cleanup() {
   stop_app
   command -v cupsd_stop >/dev/null 2>&1 && cupsd_stop
   for pid in $(leftover_processes); do kill -KILL "$pid" 2>/dev/null; done
+  for pid in $HELPERS; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  for dir in $MOUNTS; do umount "$dir"; done
   [ "${APP_TEST_KEEP:-0}" = 1 ] && say "kept $W" || rm -rf "$W"
   exit $status
 }
