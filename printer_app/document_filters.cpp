@@ -1,109 +1,163 @@
-// Ghostscript (-sDEVICE=cups, 8-bit grey) piped into the filter child.
+// Ghostscript (-sDEVICE=cups, 8-bit grey) piped into the filter child, and
+// what its end says about the document.
 #include "document_filters.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
+#include "drivers.h"
 #include "filter_options.h"
 #include "filter_process.h"
-
-extern char** environ;
+#include "job_end.h"
+#include "job_limits.h"
 
 namespace {
 
 constexpr char kGhostscript[] = "gs";
+
+// A format ghostscript renders, and how its documents begin.
+struct DocumentFormat {
+    const char* mimeType;
+    JobResult notThisFormat;
+    bool (*looksRight)(const std::string& start);
+};
+
+// PDF readers, ghostscript among them, find the header within the first 1024 bytes.
+bool LooksLikePdf(const std::string& start) { return start.find("%PDF-") != std::string::npos; }
+
+// As CUPS types PostScript: "%!", after a Ctrl-D or a PJL job header, or the
+// binary header of a DOS EPS file.
+bool LooksLikePostScript(const std::string& start) {
+    const std::string pjl = "\x1b%-12345X";
+    return start.rfind("%!", 0) == 0 || start.rfind("\x04%!", 0) == 0 ||
+           start.rfind("\xc5\xd0\xd3\xc6", 0) == 0 ||
+           (start.rfind(pjl, 0) == 0 && start.find("%!") != std::string::npos);
+}
+
+constexpr DocumentFormat kPdf{"application/pdf", JobResult::NotPdf, LooksLikePdf};
+constexpr DocumentFormat kPostScript{"application/postscript", JobResult::NotPostScript, LooksLikePostScript};
 
 struct PrintOptions {
     pappl_pr_options_t* options;
     ~PrintOptions() { papplJobDeletePrintOptions(options); }
 };
 
+// A folder of ghostscript's own for its temporary files: one that is killed
+// leaves them behind, and they go with the folder.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder() {
+        std::string pattern = std::string(papplGetTempDir()) + "/norvex-gs-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+    }
+    ~ScratchFolder() {
+        if (path.empty()) return;
+        if (DIR* folder = opendir(path.c_str())) {
+            while (const dirent* entry = readdir(folder))
+                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                    unlinkat(dirfd(folder), entry->d_name, 0);
+            closedir(folder);
+        }
+        rmdir(path.c_str());
+    }
+};
+
 int Points(int hundredthsOfMillimetre) { return (hundredthsOfMillimetre * 72 + 1270) / 2540; }
 
-// The last lines ghostscript wrote, for the job's message.
-std::string Tail(int fd) {
-    char text[512];
-    const off_t size = lseek(fd, 0, SEEK_END);
-    const off_t start = size > static_cast<off_t>(sizeof text - 1) ? size - static_cast<off_t>(sizeof text - 1) : 0;
-    const ssize_t got = pread(fd, text, sizeof text - 1, start);
-    std::string tail(text, got > 0 ? static_cast<std::size_t>(got) : 0);
-    while (!tail.empty() && (tail.back() == '\n' || tail.back() == ' ')) tail.pop_back();
-    const std::size_t line = tail.rfind('\n');
-    return line == std::string::npos ? tail : tail.substr(line + 1);
+// The first 1024 bytes of the document; false when it cannot be read.
+bool ReadStart(const char* filename, std::string& start) {
+    const int fd = open(filename, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char bytes[1024];
+    const ssize_t got = read(fd, bytes, sizeof bytes);
+    close(fd);
+    if (got < 0) return false;
+    start.assign(bytes, static_cast<std::size_t>(got));
+    return true;
 }
 
-bool RenderDocument(pappl_job_t* job, pappl_device_t* device, void*) {
-    pappl_printer_t* printer = papplJobGetPrinter(job);
-    pappl_pr_driver_data_t data;
-    papplPrinterGetDriverData(printer, &data);
-    const NorvexModel& model = *static_cast<const NorvexModel*>(data.extension);
+// Ghostscript reports running out of memory as a VMerror, or with ENOMEM as
+// its last OS error; some allocations that fail make it crash instead, so
+// one seen close to its bound counts too.
+bool OutOfMemory(const ChildrenReport& report) {
+    const std::string& text = report.rendererMessages;
+    return text.find("VMerror") != std::string::npos || text.find("Last OS error: 12") != std::string::npos ||
+           text.find("out of memory") != std::string::npos ||
+           report.rendererPeak >= RenderMemoryLimit() / 4 * 3;
+}
+
+// The job's result from both children: the one that failed first is the cause.
+JobResult DocumentResult(const ChildrenReport& report, pappl_job_t* job) {
+    const JobResult filter = report.result;
+    if (filter == JobResult::Cancelled || filter == JobResult::Stalled || filter == JobResult::DeviceFailed)
+        return filter;
+    const Child& gs = report.renderer;
+    if (ChildSucceeded(gs)) {
+        // Ghostscript says "**** Error" of a document it could not open, and
+        // renders no page of it.
+        if (filter == JobResult::DriverFailed && papplJobGetImpressionsCompleted(job) == 0 &&
+            report.rendererMessages.find("Error") != std::string::npos)
+            return JobResult::DamagedDocument;
+        return filter;
+    }
+    // A filter that crashed leaves ghostscript writing into a closed pipe.
+    if (filter == JobResult::DriverStopped) return filter;
+    if (OutOfMemory(report)) return JobResult::TooMuchMemory;
+    if (WIFSIGNALED(gs.status)) return WTERMSIG(gs.status) == SIGPIPE ? filter : JobResult::RendererStopped;
+    return JobResult::DamagedDocument;
+}
+
+bool RenderDocument(pappl_job_t* job, pappl_device_t* device, void* data) {
+    const DocumentFormat& format = *static_cast<const DocumentFormat*>(data);
+    // PAPPL 1.3.1 may still start a job that was cancelled while it waited:
+    // its document is gone.
+    const char* filename = papplJobGetFilename(job);
+    if (filename == nullptr) return EndJobAs(job, JobResult::Cancelled);
+    const std::string document = filename;
+    std::string start;
+    if (!ReadStart(document.c_str(), start))
+        return EndJobAs(job, JobResult::RendererNotStarted, std::strerror(errno));
+    if (!format.looksRight(start)) return EndJobAs(job, format.notThisFormat);
+
+    const NorvexModel* model = ModelOfJob(job);
     PrintOptions print{papplJobCreatePrintOptions(job, 0, false)};
+    if (model == nullptr || print.options == nullptr)
+        return EndJobAs(job, JobResult::RendererNotStarted, "the job has no print options");
     const pappl_pr_options_t& options = *print.options;
 
-    int xdpi = options.printer_resolution[0] > 0 ? options.printer_resolution[0] : 600;
-    int ydpi = options.printer_resolution[1] > 0 ? options.printer_resolution[1] : xdpi;
-    const std::string args[] = {
-        kGhostscript, "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sDEVICE=cups",
-        "-r" + std::to_string(xdpi) + "x" + std::to_string(ydpi), "-dcupsColorSpace=18",
-        "-dcupsBitsPerColor=8", "-dDEVICEWIDTHPOINTS=" + std::to_string(Points(options.media.size_width)),
-        "-dDEVICEHEIGHTPOINTS=" + std::to_string(Points(options.media.size_length)), "-dFIXEDMEDIA",
-        "-dNumCopies=" + std::to_string(options.copies > 0 ? options.copies : 1), "-sOutputFile=-",
-        papplJobGetFilename(job)};
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
+    const int xdpi = options.printer_resolution[0] > 0 ? options.printer_resolution[0] : 600;
+    const int ydpi = options.printer_resolution[1] > 0 ? options.printer_resolution[1] : xdpi;
+    ChildCommand gs;
+    gs.program = kGhostscript;
+    // Its messages go to standard error, not into the raster the filter reads.
+    gs.args = {kGhostscript, "-q", "-dBATCH", "-dNOPAUSE", "-dSAFER", "-sstdout=%stderr", "-sDEVICE=cups",
+               "-r" + std::to_string(xdpi) + "x" + std::to_string(ydpi), "-dcupsColorSpace=18",
+               "-dcupsBitsPerColor=8", "-dDEVICEWIDTHPOINTS=" + std::to_string(Points(options.media.size_width)),
+               "-dDEVICEHEIGHTPOINTS=" + std::to_string(Points(options.media.size_length)), "-dFIXEDMEDIA",
+               "-dNumCopies=" + std::to_string(options.copies > 0 ? options.copies : 1), "-sOutputFile=-",
+               document};
+    gs.memoryLimit = RenderMemoryLimit();
+    const ScratchFolder scratch;
+    if (scratch.path.empty()) return EndJobAs(job, JobResult::RendererNotStarted, std::strerror(errno));
+    gs.environment = EnvironmentWith("TMPDIR=" + scratch.path);
 
-    int raster[2];
-    if (pipe2(raster, O_CLOEXEC) != 0) {
-        papplJobSetMessage(job, "Unable to create a pipe: %s", std::strerror(errno));
-        return false;
-    }
-    // Ghostscript's messages, kept in memory for the job's message.
-    const int messages = memfd_create("gs-messages", MFD_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, raster[1], 1);
-    if (messages >= 0) posix_spawn_file_actions_adddup2(&actions, messages, 2);
-    pid_t gs = -1;
-    const int spawned = posix_spawnp(&gs, kGhostscript, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(raster[1]);
-    if (spawned != 0) {
-        close(raster[0]);
-        if (messages >= 0) close(messages);
-        papplJobSetMessage(job, "Unable to run ghostscript: %s", std::strerror(spawned));
-        return false;
-    }
-
-    FilterHandle filter = StartFilter(job, device, model, FilterOptionText(options, model.platform),
-                                      raster[0], true);
-    if (filter == nullptr) kill(gs, SIGTERM);
-    int status = 0;
-    while (waitpid(gs, &status, 0) < 0 && errno == EINTR) {
-    }
-    bool ok = filter != nullptr && FinishFilter(*filter);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        const std::string reason = messages >= 0 ? Tail(messages) : "";
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Ghostscript failed (status %d): %s", status, reason.c_str());
-        papplJobSetMessage(job, "Unable to read the document: %s",
-                           reason.empty() ? "ghostscript failed" : reason.c_str());
-        ok = false;
-    }
-    if (messages >= 0) close(messages);
-    return ok;
+    FilterHandle filter = StartFilter(job, device, *model, FilterOptionText(options, model->platform), &gs);
+    if (filter == nullptr) return false;
+    const ChildrenReport report = FinishFilter(*filter);
+    return EndJobAs(job, DocumentResult(report, job), report.detail);
 }
 
 }  // namespace
 
 void AddDocumentFilters(pappl_system_t* system) {
-    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", RenderDocument, nullptr);
-    papplSystemAddMIMEFilter(system, "application/postscript", "image/pwg-raster", RenderDocument, nullptr);
+    for (const DocumentFormat* format : {&kPdf, &kPostScript})
+        papplSystemAddMIMEFilter(system, format->mimeType, "image/pwg-raster", RenderDocument,
+                                 const_cast<DocumentFormat*>(format));
 }

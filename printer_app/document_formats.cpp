@@ -4,16 +4,14 @@
 // it), so the check can only be made when the job starts.
 #include "document_formats.h"
 
+#include "job_end.h"
+
 namespace {
 
 // Data sent as application/octet-stream that PAPPL could not type: the
 // printer takes no raw data, it would print garbage.
 bool RefuseUntyped(pappl_job_t* job, pappl_device_t*, void*) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The document is of no format the printer takes.");
-    papplJobSetMessage(job, "Unsupported document format: the printer takes PWG or Apple raster, "
-                            "PDF, PostScript, JPEG and PNG.");
-    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
-    return false;
+    return EndJobAs(job, JobResult::UnknownFormat);
 }
 
 }  // namespace

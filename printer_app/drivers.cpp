@@ -56,6 +56,12 @@ const NorvexModel* ModelOfDriver(const char* driverName) {
     return nullptr;
 }
 
+const NorvexModel* ModelOfJob(pappl_job_t* job) {
+    pappl_pr_driver_data_t data;
+    if (papplPrinterGetDriverData(papplJobGetPrinter(job), &data) == nullptr) return nullptr;
+    return static_cast<const NorvexModel*>(data.extension);
+}
+
 const char* NorvexAutoAdd(const char*, const char*, const char* deviceId, void*) {
     if (deviceId == nullptr) return nullptr;
     cups_option_t* pairs = nullptr;

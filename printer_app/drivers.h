@@ -14,6 +14,9 @@ pappl_pr_driver_t* NorvexDrivers();
 // The model of a driver name, or nullptr for a name that is not ours.
 const NorvexModel* ModelOfDriver(const char* driverName);
 
+// The model of the printer of a job, or nullptr when it has none.
+const NorvexModel* ModelOfJob(pappl_job_t* job);
+
 // Auto-add callback: the driver whose MFG and MDL equal the device's, else nullptr.
 const char* NorvexAutoAdd(const char* deviceInfo, const char* deviceUri, const char* deviceId,
                           void* data);

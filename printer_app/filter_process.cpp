@@ -1,53 +1,86 @@
-// The filter child: spawning, the output pump to the device, stderr parsing,
-// cancellation by SIGTERM and the exit verdict.
+// The filter child and the thread that watches over a job's children: it
+// copies the filter's output to the device, reads both children's messages,
+// stops the children of a cancelled or stalled job and reaps them.
 #include "filter_process.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
+#include <optional>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "driver_texts.h"
 #include "filter_paths.h"
-
-extern char** environ;
-
-struct FilterProcess {
-    pappl_job_t* job = nullptr;
-    pappl_device_t* device = nullptr;
-    bool countPages = false;
-    pid_t pid = -1;
-    int input = -1;   // our end of its standard input
-    int output = -1;  // our end of its standard output
-    int errors = -1;  // our end of its standard error
-    std::thread pump;
-    // Written by the pump thread only, read after it has been joined.
-    std::string lastError;
-    bool deviceFailed = false;
-    bool terminated = false;
-    bool waitingForTurn = false;
-    bool finished = false;
-    bool succeeded = false;
-};
+#include "job_limits.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the watch looks at the job, and how long a stopped child has
+// after SIGTERM before SIGKILL: a cancelled job's children are gone in 2 s.
+constexpr int kTickMilliseconds = 100;
+constexpr auto kGrace = std::chrono::seconds(1);
+
+// A line longer than this is a line anyway: a child cannot grow our memory.
+constexpr std::size_t kLongestLine = 4096;
+constexpr std::size_t kRendererTail = 2048;
 
 void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
 }
 
-void StopFilter(FilterProcess& p) {
-    if (p.terminated || p.pid <= 0) return;
-    p.terminated = true;
-    // Its own process group: a wrapper script and its children stop with it.
-    kill(-p.pid, SIGTERM);
+}  // namespace
+
+struct FilterProcess {
+    pappl_job_t* job = nullptr;
+    pappl_device_t* device = nullptr;
+    Child filter, renderer;
+    int input = -1;           // our end of the filter's standard input
+    int output = -1;          // our end of its standard output
+    int errors = -1;          // our end of its standard error
+    int rendererErrors = -1;  // our end of the renderer's standard error
+    std::thread watch;
+    // Written by the watch thread only, read after it has been joined.
+    std::string lastError, rendererMessages;
+    std::size_t rendererPeak = 0;
+    std::size_t handed = 0;                // bytes given to the device
+    std::optional<JobResult> stopped;      // why the children were stopped
+    Clock::time_point stoppedAt;
+    bool deviceFailed = false;
+    bool waitingForTurn = false;
+    bool finished = false;
+    ChildrenReport report;
+
+    ~FilterProcess() {
+        for (int* fd : {&input, &output, &errors, &rendererErrors}) CloseFd(*fd);
+    }
+};
+
+namespace {
+
+// Kills and reaps what was started, for a start that cannot go on.
+void Abandon(FilterProcess& p) {
+    for (Child* child : {&p.filter, &p.renderer}) {
+        SignalChild(*child, SIGKILL);
+        while (!ChildEnded(*child)) usleep(1000);
+    }
+    p.finished = true;
+}
+
+void Stop(FilterProcess& p, JobResult reason) {
+    if (p.stopped) return;
+    p.stopped = reason;
+    p.stoppedAt = Clock::now();
+    SignalChild(p.filter, SIGTERM);
+    SignalChild(p.renderer, SIGTERM);
 }
 
 // One line of the filter's standard error, without its line feed.
@@ -58,11 +91,10 @@ void HandleLine(FilterProcess& p, const std::string& line) {
         return line.substr(start);
     };
     if (line.rfind("PAGE:", 0) == 0) {
-        if (p.countPages) papplJobSetImpressionsCompleted(p.job, 1);
+        if (p.renderer.pid > 0) papplJobSetImpressionsCompleted(p.job, 1);
         papplLogJob(p.job, PAPPL_LOGLEVEL_DEBUG, "%s", line.c_str());
     } else if (line.rfind("ERROR:", 0) == 0) {
         p.lastError = text(6);
-        papplJobSetMessage(p.job, "%s", p.lastError.c_str());
         papplLogJob(p.job, PAPPL_LOGLEVEL_ERROR, "%s", p.lastError.c_str());
     } else if (line.rfind("INFO:", 0) == 0) {
         const std::string message = text(5);
@@ -80,46 +112,130 @@ void HandleLine(FilterProcess& p, const std::string& line) {
     }
 }
 
-// Copies the filter's standard output to the device and reads its log lines
-// until both streams end; sends SIGTERM when the job is cancelled.
-void Pump(FilterProcess& p) {
-    std::vector<unsigned char> buffer(64 * 1024);
-    std::string pending;
-    while (p.output >= 0 || p.errors >= 0) {
-        if (papplJobIsCanceled(p.job)) StopFilter(p);
-        pollfd fds[2] = {{p.output, POLLIN, 0}, {p.errors, POLLIN, 0}};
-        const int ready = poll(fds, 2, 100);
-        if (ready < 0 && errno != EINTR) break;
-        if (ready <= 0) continue;
-        if (p.output >= 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t got = read(p.output, buffer.data(), buffer.size());
-            if (got > 0 && !p.deviceFailed &&
-                papplDeviceWrite(p.device, buffer.data(), static_cast<std::size_t>(got)) < 0) {
-                p.deviceFailed = true;
-                papplLogJob(p.job, PAPPL_LOGLEVEL_ERROR, "Unable to send the job to the printer.");
-                StopFilter(p);
-            }
-            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) CloseFd(p.output);
-        }
-        if (p.errors >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            char chunk[4096];
-            const ssize_t got = read(p.errors, chunk, sizeof chunk);
-            if (got > 0) {
-                pending.append(chunk, static_cast<std::size_t>(got));
-                for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-                    HandleLine(p, pending.substr(0, end));
-                    pending.erase(0, end + 1);
-                }
-            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-                if (!pending.empty()) HandleLine(p, pending);
-                CloseFd(p.errors);
-            }
-        }
-    }
-    if (!p.deviceFailed) papplDeviceFlush(p.device);
+// One line of ghostscript's standard error: logged, and its last lines kept
+// for the verdict on the document.
+void HandleRendererLine(FilterProcess& p, const std::string& line) {
+    papplLogJob(p.job, PAPPL_LOGLEVEL_DEBUG, "ghostscript: %s", line.c_str());
+    p.rendererMessages += line + "\n";
+    if (p.rendererMessages.size() > kRendererTail)
+        p.rendererMessages.erase(0, p.rendererMessages.size() - kRendererTail);
 }
 
-bool MakePipe(int fds[2]) { return pipe2(fds, O_CLOEXEC) == 0; }
+// Reads what `fd` has into `pending` and hands over its complete lines; at
+// the end of the stream, the rest too, and `fd` is closed.
+template <typename Handle>
+void ReadLines(int& fd, std::string& pending, Handle handle) {
+    char chunk[4096];
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got > 0) {
+        pending.append(chunk, static_cast<std::size_t>(got));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            handle(pending.substr(0, end));
+            pending.erase(0, end + 1);
+        }
+        if (pending.size() > kLongestLine) {
+            handle(pending);
+            pending.clear();
+        }
+    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+        if (!pending.empty()) handle(pending);
+        pending.clear();
+        CloseFd(fd);
+    }
+}
+
+// The filter's output, to the device. A device that fails stops the children.
+void CopyToDevice(FilterProcess& p, std::vector<unsigned char>& buffer) {
+    const ssize_t got = read(p.output, buffer.data(), buffer.size());
+    if (got > 0 && !p.deviceFailed) {
+        if (papplDeviceWrite(p.device, buffer.data(), static_cast<std::size_t>(got)) < 0) {
+            p.deviceFailed = true;
+            Stop(p, JobResult::DeviceFailed);
+        } else {
+            p.handed += static_cast<std::size_t>(got);
+        }
+    }
+    if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) CloseFd(p.output);
+}
+
+// The job's watch, until both children have ended and all they wrote is read.
+// Progress is a byte to the device or a byte of input read by the filter; the
+// renderer's messages are none, or a document printing to its standard error
+// forever would never stall.
+void Watch(FilterProcess& p) {
+    pappl_devmetrics_t metrics;
+    papplDeviceGetMetrics(p.device, &metrics);
+    const std::size_t writtenBefore = metrics.write_bytes;
+    const auto stallTime = std::chrono::seconds(JobStallSeconds());
+    std::vector<unsigned char> buffer(64 * 1024);
+    std::string filterLines, rendererLines;
+    Clock::time_point progressAt = Clock::now();
+    long long inputSeen = -1;
+    std::size_t handedSeen = 0;
+    bool killed = false;
+    for (;;) {
+        const bool ended = ChildEnded(p.filter) && ChildEnded(p.renderer);
+        pollfd fds[3];
+        nfds_t count = 0;
+        for (int fd : {p.output, p.errors, p.rendererErrors})
+            if (fd >= 0) fds[count++] = {fd, POLLIN, 0};
+        const int ready = poll(fds, count, ended ? 0 : kTickMilliseconds);
+        if (ended && ready <= 0) break;
+        if (ready < 0 && errno != EINTR) usleep(kTickMilliseconds * 1000);
+        for (nfds_t i = 0; ready > 0 && i < count; ++i) {
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+            if (fds[i].fd == p.output) CopyToDevice(p, buffer);
+            else if (fds[i].fd == p.errors)
+                ReadLines(p.errors, filterLines, [&p](const std::string& line) { HandleLine(p, line); });
+            else
+                ReadLines(p.rendererErrors, rendererLines,
+                          [&p](const std::string& line) { HandleRendererLine(p, line); });
+        }
+
+        const Clock::time_point now = Clock::now();
+        if (!p.stopped) {
+            const long long input = ChildBytesRead(p.filter);
+            if (input != inputSeen || p.handed != handedSeen) {
+                inputSeen = input;
+                handedSeen = p.handed;
+                progressAt = now;
+            }
+            if (CancelRequested(p.job)) Stop(p, JobResult::Cancelled);
+            else if (now - progressAt >= stallTime) Stop(p, JobResult::Stalled);
+        } else if (!killed && now - p.stoppedAt >= kGrace) {
+            killed = true;
+            SignalChild(p.filter, SIGKILL);
+            SignalChild(p.renderer, SIGKILL);
+        }
+        p.rendererPeak = std::max(p.rendererPeak, ChildMemory(p.renderer));
+    }
+    // papplDeviceFlush returns nothing: the device's own count of the bytes it
+    // wrote tells whether the last of them (or any) reached the printer.
+    if (!p.deviceFailed) papplDeviceFlush(p.device);
+    papplDeviceGetMetrics(p.device, &metrics);
+    if (metrics.write_bytes - writtenBefore < p.handed) p.deviceFailed = true;
+}
+
+ChildrenReport ReportOf(const FilterProcess& p) {
+    ChildrenReport report;
+    report.renderer = p.renderer;
+    report.rendererMessages = p.rendererMessages;
+    report.rendererPeak = p.rendererPeak;
+    if (p.stopped) {
+        report.result = *p.stopped;
+        if (*p.stopped == JobResult::Stalled) report.detail = std::to_string(JobStallSeconds());
+    } else if (p.deviceFailed) {
+        report.result = JobResult::DeviceFailed;
+    } else if (!ChildSucceeded(p.filter)) {
+        // Its own error text says what a person can act on; a crash says nothing.
+        const bool crashed = WIFSIGNALED(p.filter.status) || p.lastError.empty();
+        report.result = crashed ? JobResult::DriverStopped : JobResult::DriverFailed;
+        report.detail = p.lastError;
+        while (!report.detail.empty() && (report.detail.back() == '.' || report.detail.back() == '!'))
+            report.detail.pop_back();
+    }
+    return report;
+}
 
 }  // namespace
 
@@ -131,108 +247,91 @@ void FilterDeleter::operator()(FilterProcess* process) const {
 int FilterInput(const FilterProcess& process) { return process.input; }
 
 FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexModel& model,
-                         const std::string& options, int input, bool countPages) {
+                         const std::string& options, const ChildCommand* renderer) {
     FilterHandle p(new FilterProcess);
     p->job = job;
     p->device = device;
-    p->countPages = countPages;
 
-    const std::string filter = FilterPath();
-    const std::string ppd = "PPD=" + PpdPath(model);
-    const std::string jobId = std::to_string(papplJobGetID(job));
     const char* user = papplJobGetUsername(job);
     const char* title = papplJobGetName(job);
-    std::vector<char*> argv = {const_cast<char*>(filter.c_str()), const_cast<char*>(jobId.c_str()),
-                               const_cast<char*>(user ? user : "guest"),
-                               const_cast<char*>(title ? title : "Untitled"), const_cast<char*>("1"),
-                               const_cast<char*>(options.c_str()), nullptr};
-    std::vector<char*> envp;
-    for (char** e = environ; *e != nullptr; ++e)
-        if (std::strncmp(*e, "PPD=", 4) != 0) envp.push_back(*e);
-    envp.push_back(const_cast<char*>(ppd.c_str()));
-    envp.push_back(nullptr);
+    const std::string ppd = PpdPath(model);
+    ChildCommand filter;
+    filter.program = FilterPath();
+    filter.args = {filter.program, std::to_string(papplJobGetID(job)), user ? user : "guest",
+                   title ? title : "Untitled", "1", options};
+    filter.environment = EnvironmentWith("PPD=" + ppd);
 
-    int in[2] = {input, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
-    const bool piped = input < 0;
-    if ((piped && !MakePipe(in)) || !MakePipe(out) || !MakePipe(err)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to create pipes for the filter: %s",
-                    std::strerror(errno));
-        papplJobSetMessage(job, "Unable to start the printer driver.");
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+    int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1}, rendererErr[2] = {-1, -1};
+    if (!MakePipe(in) || !MakePipe(out) || !MakePipe(err) ||
+        (renderer != nullptr && !MakePipe(rendererErr))) {
+        const std::string reason = std::strerror(errno);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1], rendererErr[0], rendererErr[1]})
             if (fd >= 0) close(fd);
         p->finished = true;
+        EndJobAs(job, JobResult::DriverNotStarted, reason);
         return nullptr;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGALRM);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    const int spawned = posix_spawn(&p->pid, filter.c_str(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    filter.input = in[0];
+    filter.output = out[1];
+    filter.errors = err[1];
+    int error = SpawnChild(filter, p->filter);
     close(in[0]);
     close(out[1]);
     close(err[1]);
     p->input = in[1];
     p->output = out[0];
     p->errors = err[0];
-    if (spawned != 0) {
-        p->pid = -1;
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to run the filter \"%s\": %s", filter.c_str(),
-                    std::strerror(spawned));
-        papplJobSetMessage(job, "Unable to start the printer driver \"%s\".", filter.c_str());
-        CloseFd(p->input);
-        CloseFd(p->output);
-        CloseFd(p->errors);
+    p->rendererErrors = rendererErr[0];
+    if (error != 0) {
+        close(rendererErr[1]);
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to run the filter \"%s\": %s", filter.program.c_str(),
+                    std::strerror(error));
         p->finished = true;
+        EndJobAs(job, JobResult::DriverNotStarted, std::strerror(error));
         return nullptr;
     }
-    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Started %s (pid %d) with %s and options \"%s\".",
-                filter.c_str(), static_cast<int>(p->pid), ppd.c_str(), options.c_str());
+    if (renderer != nullptr) {
+        ChildCommand command = *renderer;
+        command.output = p->input;
+        command.errors = rendererErr[1];
+        error = SpawnChild(command, p->renderer);
+        close(rendererErr[1]);
+        // The renderer holds the filter's input now: its end is the filter's end of input.
+        CloseFd(p->input);
+        if (error != 0) {
+            papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to run \"%s\": %s", command.program.c_str(),
+                        std::strerror(error));
+            Abandon(*p);
+            EndJobAs(job, JobResult::RendererNotStarted, std::strerror(error));
+            return nullptr;
+        }
+    }
+    papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Started %s (pid %d) with PPD=%s and options \"%s\".",
+                filter.program.c_str(), static_cast<int>(p->filter.pid), ppd.c_str(), options.c_str());
     FilterProcess* raw = p.get();
-    p->pump = std::thread([raw] { Pump(*raw); });
+    try {
+        p->watch = std::thread([raw] { Watch(*raw); });
+    } catch (const std::system_error& e) {
+        Abandon(*p);
+        EndJobAs(job, JobResult::DriverNotStarted, e.code().message());
+        return nullptr;
+    }
     return p;
 }
 
-bool FinishFilter(FilterProcess& p) {
-    if (p.finished) return p.succeeded;
+ChildrenReport FinishFilter(FilterProcess& p) {
+    if (p.finished) return p.report;
     p.finished = true;
     CloseFd(p.input);
-    if (p.pump.joinable()) p.pump.join();
-    int status = 0;
-    while (waitpid(p.pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    if (p.watch.joinable()) p.watch.join();
     if (p.waitingForTurn)
         papplPrinterSetReasons(papplJobGetPrinter(p.job), PAPPL_PREASON_NONE, PAPPL_PREASON_MEDIA_NEEDED);
-    const std::string reason = p.lastError.empty() ? "" : ": " + p.lastError;
-    if (WIFSIGNALED(status)) {
-        papplLogJob(p.job, PAPPL_LOGLEVEL_ERROR, "The filter was killed by signal %d (%s).",
-                    WTERMSIG(status), strsignal(WTERMSIG(status)));
-        papplJobSetMessage(p.job, "The printer driver stopped with signal %d (%s)%s", WTERMSIG(status),
-                           strsignal(WTERMSIG(status)), reason.c_str());
-    } else if (WEXITSTATUS(status) != 0) {
-        papplLogJob(p.job, PAPPL_LOGLEVEL_ERROR, "The filter exited with status %d.", WEXITSTATUS(status));
-        papplJobSetMessage(p.job, "The printer driver failed (status %d)%s", WEXITSTATUS(status),
-                           reason.c_str());
-    } else if (p.deviceFailed) {
-        papplJobSetMessage(p.job, "Unable to send the job to the printer.");
-    } else {
-        p.succeeded = true;
+    for (const Child* child : {&p.filter, &p.renderer}) {
+        if (child->pid <= 0) continue;
+        const char* name = child == &p.filter ? "The filter" : "Ghostscript";
+        papplLogJob(p.job, ChildSucceeded(*child) ? PAPPL_LOGLEVEL_DEBUG : PAPPL_LOGLEVEL_INFO, "%s %s.", name,
+                    DescribeExit(child->status).c_str());
     }
-    return p.succeeded;
+    p.report = ReportOf(p);
+    return p.report;
 }

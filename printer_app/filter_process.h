@@ -1,12 +1,16 @@
-// One rastertoNorvex child process per job: raster in, printer commands out
-// to the device, its log lines turned into the job's state.
+// The children of a job: one rastertoNorvex filter, fed raster by PAPPL's
+// callbacks or by ghostscript, whose printer commands go to the device and
+// whose log lines become the job's state.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include <pappl/pappl.h>
 
+#include "child_process.h"
+#include "job_end.h"
 #include "prnt/model_list.h"
 
 struct FilterProcess;
@@ -16,18 +20,28 @@ struct FilterDeleter {
 };
 using FilterHandle = std::unique_ptr<FilterProcess, FilterDeleter>;
 
-// Starts the filter for `job` with the model's PPD and `options` as its option
-// text. It reads `input` when that is a descriptor (which it then owns), else
-// a pipe that FilterInput returns. `countPages`: its "PAGE:" lines add the
-// job's impressions (PAPPL counts the pages of raster it hands over itself).
-// Null, with the reason logged and set as the job's message, on failure.
-FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexModel& model,
-                         const std::string& options, int input, bool countPages);
+// What became of a job's children, once all have ended.
+struct ChildrenReport {
+    // Printed, Cancelled, Stalled, DeviceFailed, DriverStopped or DriverFailed.
+    JobResult result = JobResult::Printed;
+    std::string detail;
+    Child renderer;                 // pid -1 when there was none
+    std::string rendererMessages;   // the end of its standard error
+    std::size_t rendererPeak = 0;   // the most address space it was seen to use
+};
 
-// The write end of the filter's standard input, or -1 once closed.
+// Starts the filter for `job` with the model's PPD and `options` as its option
+// text. With `renderer`, that program's standard output is the filter's input
+// and the filter's "PAGE:" lines count the job's impressions; without, the
+// caller writes the raster to FilterInput (PAPPL counts those pages itself).
+// Null when a child cannot start: the job has then been ended with the reason.
+FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexModel& model,
+                         const std::string& options, const ChildCommand* renderer = nullptr);
+
+// The write end of the filter's standard input, or -1 when a renderer feeds it.
 int FilterInput(const FilterProcess& process);
 
-// Ends the job's filter: closes its input, waits for it and reports. True when
-// it exited with status 0 and every byte reached the device; otherwise the job
-// message says why (the filter's last "ERROR:" text, its status or signal).
-bool FinishFilter(FilterProcess& process);
+// Closes the filter's input and waits until the children have ended: a
+// cancelled or stalled job has them stopped (SIGTERM, then SIGKILL), a device
+// that takes no bytes stops them too.
+ChildrenReport FinishFilter(FilterProcess& process);

@@ -15,6 +15,7 @@
 #include "document_formats.h"
 #include "driver_data.h"
 #include "drivers.h"
+#include "job_limits.h"
 #include "server_options.h"
 
 namespace {
@@ -48,6 +49,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
     std::string error;
     if (!ReadServerOptions(numOptions, options, gOptions, error)) Refuse(error);
     gPolicy = AccessPolicy{gOptions.authService, gOptions.fileDeviceDirectory};
+    SetJobLimits(gOptions.jobStallSeconds, gOptions.renderMemoryMiB);
     pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
                                 PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_SECURITY;
     soptions |= gOptions.tls ? PAPPL_SOPTIONS_WEB_TLS : PAPPL_SOPTIONS_NO_TLS;

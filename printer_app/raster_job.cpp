@@ -1,26 +1,42 @@
 // A raster job: one filter child, fed the page headers and lines PAPPL hands over.
 #include "raster_job.h"
 
+#include <memory>
+
 #include <cups/raster.h>
 
+#include "drivers.h"
 #include "filter_options.h"
 #include "filter_process.h"
+#include "job_end.h"
 
 namespace {
 
 struct RasterJob {
+    pappl_job_t* job = nullptr;
     FilterHandle filter;
     cups_raster_t* raster = nullptr;
     cups_page_header2_t header{};
-    bool failed = false;
+    unsigned lines = 0;      // of the page, written to the filter
+    bool failed = false;     // the filter stopped taking the pages
+    bool shortPage = false;  // the client's raster ended inside a page
+
+    ~RasterJob() {
+        if (raster != nullptr) cupsRasterClose(raster);
+    }
 };
 
-RasterJob* JobOf(pappl_job_t* job) { return static_cast<RasterJob*>(papplJobGetData(job)); }
+// PAPPL runs the raster callbacks of one job in one thread (the client's for
+// streamed raster, the job's for JPEG and PNG) but may run one job in two
+// threads at once: 1.3.1 starts a pending job again when a second job
+// arrives before the first one's thread has marked it processing. Each
+// thread keeps its own record, so two runs never free or overwrite each
+// other's; one PAPPL leaves behind (no EndJob) goes with the thread or its
+// next job.
+thread_local std::unique_ptr<RasterJob> tRasterJob;
 
-const NorvexModel& ModelOf(pappl_job_t* job) {
-    pappl_pr_driver_data_t data;
-    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
-    return *static_cast<const NorvexModel*>(data.extension);
+RasterJob* RecordOf(pappl_job_t* job) {
+    return tRasterJob != nullptr && tRasterJob->job == job ? tRasterJob.get() : nullptr;
 }
 
 // The filter took no more input (it stopped or the job was cancelled).
@@ -31,50 +47,81 @@ bool Fail(RasterJob& r, pappl_job_t* job) {
     return false;
 }
 
+// PAPPL aborted the job itself, for what the client sent.
+JobResult RasterFault(pappl_job_t* job) {
+    const bool colour = (papplJobGetReasons(job) & PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR) != 0;
+    return colour ? JobResult::ColourRaster : JobResult::BadRaster;
+}
+
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    const NorvexModel& model = ModelOf(job);
-    auto r = new RasterJob;
-    papplJobSetData(job, r);
-    r->filter = StartFilter(job, device, model, FilterOptionText(*options, model.platform), -1, false);
-    if (r->filter == nullptr) return Fail(*r, job);
+    tRasterJob.reset();
+    const NorvexModel* model = ModelOfJob(job);
+    if (model == nullptr || options == nullptr)
+        return EndJobAs(job, JobResult::DriverNotStarted, "the printer has no Norvex model");
+    auto r = std::make_unique<RasterJob>();
+    r->job = job;
+    r->filter = StartFilter(job, device, *model, FilterOptionText(*options, model->platform));
+    if (r->filter == nullptr) return false;
     r->raster = cupsRasterOpen(FilterInput(*r->filter), CUPS_RASTER_WRITE);
-    if (r->raster == nullptr) return Fail(*r, job);
+    if (r->raster == nullptr) {
+        FinishFilter(*r->filter);
+        return EndJobAs(job, JobResult::DriverNotStarted, "the raster stream cannot be opened");
+    }
+    tRasterJob = std::move(r);
     return true;
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
-    RasterJob* r = JobOf(job);
-    if (r == nullptr || r->failed || r->raster == nullptr || papplJobIsCanceled(job)) return false;
+    RasterJob* r = RecordOf(job);
+    if (r == nullptr || r->failed || options == nullptr) return false;
+    if (papplJobIsCanceled(job)) return Fail(*r, job);
+    const NorvexModel* model = ModelOfJob(job);
+    if (model == nullptr) return Fail(*r, job);
     r->header = options->header;
-    AdjustPageHeader(r->header, ModelOf(job).platform);
+    r->lines = 0;
+    AdjustPageHeader(r->header, model->platform);
     if (!cupsRasterWriteHeader2(r->raster, &r->header)) return Fail(*r, job);
     return true;
 }
 
 bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
                const unsigned char* line) {
-    RasterJob* r = JobOf(job);
-    if (r == nullptr || r->failed || r->raster == nullptr) return false;
+    RasterJob* r = RecordOf(job);
+    if (r == nullptr || r->failed || line == nullptr) return false;
     if (papplJobIsCanceled(job)) return Fail(*r, job);
     if (cupsRasterWritePixels(r->raster, const_cast<unsigned char*>(line),
                               r->header.cupsBytesPerLine) != r->header.cupsBytesPerLine)
         return Fail(*r, job);
+    ++r->lines;
     return true;
 }
 
 bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
-    RasterJob* r = JobOf(job);
-    return r != nullptr && !r->failed;
+    RasterJob* r = RecordOf(job);
+    if (r == nullptr) return false;
+    // A cancelled job is not failed: PAPPL stops at the end of the page itself,
+    // and would show the job aborted until it ends.
+    if (CancelRequested(job)) return true;
+    // PAPPL skips, without a word, the lines a client's raster lacks at its end.
+    if (!r->failed && r->lines < r->header.cupsHeight) r->shortPage = true;
+    return !r->failed && !r->shortPage;
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
-    RasterJob* r = JobOf(job);
-    if (r == nullptr) return false;
-    papplJobSetData(job, nullptr);
-    if (r->raster != nullptr) cupsRasterClose(r->raster);
-    const bool ok = r->filter != nullptr && FinishFilter(*r->filter);
-    delete r;
-    return ok;
+    // PAPPL calls EndJob again after a failed one: there is nothing left then.
+    if (RecordOf(job) == nullptr) return false;
+    const std::unique_ptr<RasterJob> r = std::move(tRasterJob);
+    cupsRasterClose(r->raster);
+    r->raster = nullptr;
+    const ChildrenReport report = FinishFilter(*r->filter);
+    JobResult result = report.result;
+    // PAPPL aborted the job for the client's raster: the filter's end (a page
+    // short of lines) follows from that.
+    const bool stopped = result == JobResult::Cancelled || result == JobResult::Stalled ||
+                         result == JobResult::DeviceFailed;
+    if (!stopped && r->shortPage) result = JobResult::ShortRaster;
+    else if (!stopped && !r->failed && papplJobGetState(job) == IPP_JSTATE_ABORTED) result = RasterFault(job);
+    return EndJobAs(job, result, report.detail);
 }
 
 }  // namespace

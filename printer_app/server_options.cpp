@@ -8,16 +8,16 @@
 
 namespace {
 
-bool ParsePort(const char* text, int& port) {
+bool ParseNumber(const char* text, long low, long high, int& value) {
     if (text == nullptr || *text == '\0') return false;
-    long value = 0;
+    long parsed = 0;
     for (const char* c = text; *c != '\0'; ++c) {
         if (*c < '0' || *c > '9') return false;
-        value = value * 10 + (*c - '0');
-        if (value > 65535) return false;
+        parsed = parsed * 10 + (*c - '0');
+        if (parsed > high) return false;
     }
-    if (value < 1) return false;
-    port = static_cast<int>(value);
+    if (parsed < low) return false;
+    value = static_cast<int>(parsed);
     return true;
 }
 
@@ -59,7 +59,7 @@ bool ReadServerOptions(int count, cups_option_t* options, ServerOptions& out, st
             return false;
         };
         if (name == "server-port") {
-            if (!ParsePort(value, out.port)) return refuse("the port must be a number from 1 to 65535.");
+            if (!ParseNumber(value, 1, 65535, out.port)) return refuse("the port must be a number from 1 to 65535.");
         } else if (name == "log-level") {
             if (!ParseLogLevel(value, out.logLevel))
                 return refuse("the level must be fatal, error, warn, info or debug.");
@@ -91,6 +91,13 @@ bool ReadServerOptions(int count, cups_option_t* options, ServerOptions& out, st
         } else if (name == "tls") {
             if (std::strcmp(value, "yes") != 0 && std::strcmp(value, "no") != 0) return refuse("say yes or no.");
             out.tls = std::strcmp(value, "yes") == 0;
+        } else if (name == "job-stall-time") {
+            if (!ParseNumber(value, 1, 86400, out.jobStallSeconds))
+                return refuse("the time must be a number of seconds from 1 to 86400.");
+        } else if (name == "render-memory-limit") {
+            // 64 MiB is what ghostscript needs to start and band a plain page.
+            if (!ParseNumber(value, 64, 1 << 20, out.renderMemoryMiB))
+                return refuse("the limit must be a number of MiB from 64 to 1048576.");
         } else if (name == "private-server" || name == "device-id") {
             // Set by PAPPL's own sub-commands (a server started on demand,
             // the "drivers" listing): nothing of ours to configure.

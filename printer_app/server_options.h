@@ -5,6 +5,8 @@
 
 #include <pappl/pappl.h>
 
+#include "job_limits.h"
+
 struct ServerOptions {
     int port = 0;  // 0: 8000 + uid % 1000, PAPPL's usual choice
     pappl_loglevel_t logLevel = PAPPL_LOGLEVEL_WARN;
@@ -18,6 +20,8 @@ struct ServerOptions {
     std::string fileDeviceDirectory;  // resolved; empty: no file devices
     std::string socketDirectory;      // empty: the usual one for the user
     bool tls = true;
+    int jobStallSeconds = kDefaultStallSeconds;
+    int renderMemoryMiB = kDefaultRenderMemoryMiB;
 };
 
 // Reads the options PAPPL's main loop hands to the system callback. A wrong

@@ -10,6 +10,10 @@ HERE=${APP_TEST_DIR:-$(cd "$(dirname "$0")" && pwd)}
 FAILED=0
 APP_PID=
 APP_OPTIONS= APP_WRAP=
+# The test's own helper processes (listeners) and the file systems it mounted
+# under $W: stopped and unmounted at exit.
+HELPERS=
+MOUNTS=
 say() { printf '%s\n' "$*"; }
 fail() { say "FAIL: $*"; FAILED=1; }
 die() { say "FAIL: $*"; exit 1; }
@@ -38,29 +42,41 @@ stop_app() {
   APP_PID=
 }
 
-# Processes the server started (filters, ghostscript) carry our TMPDIR.
-leftover_processes() { processes_with_env "TMPDIR=$W/tmp"; }
+# Processes the server started (filters, ghostscript) carry its NORVEX_APP_TEST.
+leftover_processes() { processes_with_env "NORVEX_APP_TEST=$W" | grep -v -x "${APP_PID:-none}"; }
 
 cleanup() {
   status=$?
   stop_app
   command -v cupsd_stop >/dev/null 2>&1 && cupsd_stop
   for pid in $(leftover_processes); do kill -KILL "$pid" 2>/dev/null; done
+  for pid in $HELPERS; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  for dir in $MOUNTS; do umount "$dir"; done
   [ "${APP_TEST_KEEP:-0}" = 1 ] && say "kept $W" || rm -rf "$W"
   exit $status
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# start_app [ENV=VALUE...]: the server on a free port, ready when it answers.
+# start_app [ENV=VALUE...] [-o NAME=VALUE...]: the server on a free port, with
+# those variables and server options (and $APP_OPTIONS, run under $APP_WRAP),
+# ready when it answers. File devices live under $W/out.
 start_app() {
+  variables= options=
+  while [ $# -gt 0 ]; do
+    case $1 in
+      -o) options="$options -o $2"; shift 2 ;;
+      *) variables="$variables $1"; shift ;;
+    esac
+  done
   for attempt in 1 2 3 4 5; do
     PORT=$(shuf -i 20000-60000 -n 1)
     URI=ipp://localhost:$PORT
-    $APP_WRAP env TMPDIR="$W/tmp" "$@" "$APP" server -o server-port="$PORT" -o listen-hostname=localhost \
-      -o server-hostname=localhost -o log-file="$W/app.log" -o log-level=info \
+    # shellcheck disable=SC2086
+    $APP_WRAP env TMPDIR="$W/tmp" NORVEX_APP_TEST="$W" $variables "$APP" server -o server-port="$PORT" \
+      -o listen-hostname=localhost -o server-hostname=localhost -o log-file="$W/app.log" -o log-level=info \
       -o spool-directory="$W/spool" -o state-file="$W/app.state" -o tls=no \
-      -o file-device-directory="$W/out" -o socket-directory="$W/run" $APP_OPTIONS </dev/null &
+      -o file-device-directory="$W/out" -o socket-directory="$W/run" $options $APP_OPTIONS </dev/null &
     APP_PID=$!
     i=0
     while [ $i -lt 100 ]; do
@@ -87,20 +103,27 @@ job_state() {
   ipptool -c -d job_id="$2" "$URI/ipp/print/$1" "$HERE/job_state.test" 2>/dev/null | tail -1
 }
 
-# wait_job PRINTER ID: waits for a final state and prints job_state.
+# job_done PRINTER ID: true once the job has ended (PAPPL shows a job aborted
+# before it has finished with it).
+job_done() {
+  ipptool -q -d job_id="$2" "$URI/ipp/print/$1" "$HERE/job_done.test" 2>/dev/null
+}
+
+# wait_job PRINTER ID [SECONDS]: waits until the job has ended (60 s by default)
+# and prints job_state.
 wait_job() {
   i=0
-  while [ $i -lt 600 ]; do
-    s=$(job_state "$1" "$2")
-    case $s in completed*|aborted*|canceled*) say "$s"; return 0 ;; esac
+  while [ $i -lt $((${3:-60} * 10)) ]; do
+    job_done "$1" "$2" && { job_state "$1" "$2"; return 0; }
     sleep 0.1; i=$((i + 1))
   done
-  say "timeout,$s"
+  say "timeout,$(job_state "$1" "$2")"
 }
 
 # submit PRINTER FILE FORMAT JOBNAME [SIDES]: prints the new job's id.
 submit() {
-  ipptool -c -d filetype="$3" -d jobname="$4" -d sides="${5:-one-sided}" -f "$2" \
+  # -f first: it sets filetype from the file name, and a job may be mislabelled.
+  ipptool -c -f "$2" -d filetype="$3" -d jobname="$4" -d sides="${5:-one-sided}" \
     "$URI/ipp/print/$1" "$HERE/print_named.test" 2>/dev/null | tail -1
 }
 
