@@ -22,9 +22,15 @@ W=$(mktemp -d "${TMPDIR:-/tmp}/norvex-app.XXXXXX") || die "no temporary folder"
 chmod 0755 "$W"
 mkdir -p "$W/spool" "$W/tmp" "$W/out"
 
+# PAPPL 1.3.1's shutdown sub-command ignores -u and asks the server on the
+# command socket, which PAPPL places by user (/run/APP.sock for root) unless
+# SNAP_COMMON names its folder: each test server has its own in $W, or one
+# test's shutdown would stop whichever server bound the shared socket last.
+app_command() { env SNAP_COMMON="$W" "$APP" "$@"; }
+
 stop_app() {
   [ -n "$APP_PID" ] || return 0
-  "$APP" shutdown -u "$URI/ipp/system" >/dev/null 2>&1
+  app_command shutdown >/dev/null 2>&1
   wait_stopped "$APP_PID" TERM
   APP_PID=
 }
@@ -48,7 +54,7 @@ start_app() {
   for attempt in 1 2 3 4 5; do
     PORT=$(shuf -i 20000-60000 -n 1)
     URI=ipp://localhost:$PORT
-    env TMPDIR="$W/tmp" "$@" "$APP" server -o server-port="$PORT" -o listen-hostname=localhost \
+    env TMPDIR="$W/tmp" SNAP_COMMON="$W" "$@" "$APP" server -o server-port="$PORT" -o listen-hostname=localhost \
       -o server-hostname=localhost -o log-file="$W/app.log" -o log-level=info \
       -o spool-directory="$W/spool" -o state-file="$W/app.state" -o tls=no </dev/null &
     APP_PID=$!
