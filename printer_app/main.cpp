@@ -11,13 +11,11 @@
 #include "document_formats.h"
 #include "driver_data.h"
 #include "drivers.h"
+#include "state_saving.h"
 
 namespace {
 
 constexpr char kName[] = "norvex-printer-app";
-
-// Kept for the save callback for the life of the server.
-std::string gStateFile;
 
 // The state file: -o state-file=PATH, else PAPPL's usual place.
 std::string StateFileOf(int numOptions, cups_option_t* options) {
@@ -69,10 +67,9 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
                                  NorvexDriverData, data);
     AddDocumentFilters(system);
     RefuseUnknownFormats(system);
-    gStateFile = StateFileOf(numOptions, options);
-    papplSystemLoadState(system, gStateFile.c_str());
-    papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
-                               const_cast<char*>(gStateFile.c_str()));
+    const std::string stateFile = StateFileOf(numOptions, options);
+    papplSystemLoadState(system, stateFile.c_str());
+    SaveStateOnChanges(system, stateFile);
     return system;
 }
 
