@@ -11,6 +11,7 @@
 #include "document_formats.h"
 #include "driver_data.h"
 #include "drivers.h"
+#include "job_admission.h"
 #include "state_saving.h"
 
 namespace {
@@ -63,12 +64,13 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
         return nullptr;
     }
     papplSystemSetFooterHTML(system, "Norvex Printer Application");
-    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, nullptr,
+    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, TakeOneJobAtATime,
                                  NorvexDriverData, data);
     AddDocumentFilters(system);
     RefuseUnknownFormats(system);
     const std::string stateFile = StateFileOf(numOptions, options);
     papplSystemLoadState(system, stateFile.c_str());
+    TakeOneJobAtATimeOnAll(system);
     SaveStateOnChanges(system, stateFile);
     return system;
 }

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES="g++ make cmake pkg-config libcups2-dev libcupsimage2-dev libjbig-dev libpng-dev
   libgtest-dev libbenchmark-dev ghostscript cups cups-client cups-filters cups-ipp-utils cups-ppdc
-  clang libclang-rt-14-dev libpappl-dev curl dpkg-dev"
+  clang libclang-rt-14-dev libpappl-dev curl dpkg-dev gdb"
 DOCS_PACKAGES="chromium optipng"
 if [ "${1:-}" = --docs ]; then
   PACKAGES="$PACKAGES $DOCS_PACKAGES"
