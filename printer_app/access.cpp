@@ -15,6 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "state_saving.h"
+
 namespace {
 
 // ---- Passwords, checked by PAM ----
@@ -125,6 +127,9 @@ http_status_t RequireMember(const AccessPolicy& policy, pappl_client_t* client, 
         return HTTP_STATUS_FORBIDDEN;
     }
     papplClientSetUsername(client, credentials.user);
+    char adminGroup[256] = "";
+    papplSystemGetAdminGroup(papplClientGetSystem(client), adminGroup, sizeof adminGroup);
+    if (std::strcmp(group, adminGroup) == 0) NoteAdministration();
     return HTTP_STATUS_CONTINUE;
 }
 

@@ -15,8 +15,10 @@
 #include "document_formats.h"
 #include "driver_data.h"
 #include "drivers.h"
+#include "job_admission.h"
 #include "job_limits.h"
 #include "server_options.h"
+#include "state_saving.h"
 
 namespace {
 
@@ -59,7 +61,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
                           gOptions.spoolDirectory.empty() ? nullptr : gOptions.spoolDirectory.c_str(),
                           gOptions.logFile.c_str(), gOptions.logLevel, gOptions.authService.c_str(), false);
     if (system == nullptr) Refuse("Unable to create the server (see the log).");
-    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, nullptr,
+    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, TakeOneJobAtATime,
                                  NorvexDriverData, &gPolicy);
     if (!gServing) return system;
 
@@ -79,8 +81,8 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
     RefuseUnknownFormats(system);
     gStateFile = StateFileOf(gOptions);
     papplSystemLoadState(system, gStateFile.c_str());
-    papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
-                               const_cast<char*>(gStateFile.c_str()));
+    TakeOneJobAtATimeOnAll(system);
+    SaveStateOnChanges(system, gStateFile);
     (void)data;
     return system;
 }

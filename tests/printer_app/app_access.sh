@@ -33,23 +33,13 @@ cleanup_stage() {
   [ -n "${BUS_PID:-}" ] && kill "$BUS_PID" 2>/dev/null
   ip netns del "$NS" 2>/dev/null
   rm -f "$SSL/$HOST.crt" "$SSL/$HOST.key"
-  for account in "${ADMIN_USER:-}" "${OTHER_USER:-}"; do [ -n "$account" ] && userdel "$account" 2>/dev/null; done
-  [ -n "${ADMIN_GROUP:-}" ] && groupdel "$ADMIN_GROUP" 2>/dev/null
   return "$status"
 }
 trap 'cleanup_stage; cleanup' EXIT
 
-# An administrator (member of the admin group the server is given) and a
-# user who is not one, each with a password of the test's.
-ADMIN_GROUP=nvxadm$$ ADMIN_USER=nvxadm$$ OTHER_USER=nvxusr$$
-ADMIN_PASSWORD=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
-groupadd "$ADMIN_GROUP" || die "groupadd"
-useradd -M -N -g "$ADMIN_GROUP" -s /usr/sbin/nologin "$ADMIN_USER" || die "useradd $ADMIN_USER"
-useradd -M -N -s /usr/sbin/nologin "$OTHER_USER" || die "useradd $OTHER_USER"
-printf '%s:%s\n%s:%s\n' "$ADMIN_USER" "$ADMIN_PASSWORD" "$OTHER_USER" "$ADMIN_PASSWORD" | chpasswd || die "chpasswd"
-
+make_admin
 APP_WRAP="ip netns exec $NS"
-APP_OPTIONS="-o listen-hostname=* -o server-hostname=$HOST -o tls=yes -o admin-group=$ADMIN_GROUP"
+APP_OPTIONS="$APP_OPTIONS -o listen-hostname=* -o server-hostname=$HOST -o tls=yes"
 start_app DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus"
 add_printer kavrin norvex-kavrin
 make_document

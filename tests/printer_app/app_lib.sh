@@ -32,6 +32,9 @@ mkdir -p "$W/spool" "$W/tmp" "$W/out" "$W/run"
 # without a password, so every administrative request of the tests uses it.
 if [ "$(id -u)" -eq 0 ]; then SOCKET=$W/run/norvex-printer-app.sock; else SOCKET=$W/tmp/norvex-printer-app$(id -u).sock; fi
 ADMIN_URI="ipp://$(printf '%s' "$SOCKET" | sed 's|/|%2F|g')/ipp/system"
+# A sub-command on the server's socket without naming it, as root runs them:
+# the environment points the client at the test's socket folder.
+app_command() { env SNAP_COMMON="$W/run" "$APP" "$@"; }
 
 # SIGTERM: PAPPL finishes the job in hand, saves its state and stops (its
 # "shutdown" command would stop whichever server has the default socket).
@@ -45,9 +48,28 @@ stop_app() {
 # Processes the server started (filters, ghostscript) carry its NORVEX_APP_TEST.
 leftover_processes() { processes_with_env "NORVEX_APP_TEST=$W" | grep -v -x "${APP_PID:-none}"; }
 
+# make_admin (root): a throw-away administrator, ADMIN_USER with
+# ADMIN_PASSWORD in the throw-away group ADMIN_GROUP that the server is then
+# given as its admin group, and OTHER_USER (same password), who is not one;
+# removed at exit.
+make_admin() {
+  ADMIN_GROUP=nvxadm$$ ADMIN_USER=nvxadm$$ OTHER_USER=nvxusr$$
+  ADMIN_PASSWORD=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
+  groupadd "$ADMIN_GROUP" || die "groupadd"
+  useradd -M -N -g "$ADMIN_GROUP" -s /usr/sbin/nologin "$ADMIN_USER" || die "useradd $ADMIN_USER"
+  useradd -M -N -s /usr/sbin/nologin "$OTHER_USER" || die "useradd $OTHER_USER"
+  printf '%s:%s\n%s:%s\n' "$ADMIN_USER" "$ADMIN_PASSWORD" "$OTHER_USER" "$ADMIN_PASSWORD" | chpasswd || die "chpasswd"
+  APP_OPTIONS="$APP_OPTIONS -o admin-group=$ADMIN_GROUP"
+}
+remove_admin() {
+  for account in "${ADMIN_USER:-}" "${OTHER_USER:-}"; do [ -n "$account" ] && userdel "$account" 2>/dev/null; done
+  [ -n "${ADMIN_GROUP:-}" ] && groupdel "$ADMIN_GROUP" 2>/dev/null
+}
+
 cleanup() {
   status=$?
   stop_app
+  remove_admin
   command -v cupsd_stop >/dev/null 2>&1 && cupsd_stop
   for pid in $(leftover_processes); do kill -KILL "$pid" 2>/dev/null; done
   for pid in $HELPERS; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
