@@ -25,7 +25,13 @@ for q in orvane:"1 2 3 4" kavrin:"1 3 4 2"; do
   name=${q%%:*} order=${q#*:}
   lpadmin -p "$name" -E -m everywhere -v "$URI/ipp/print/$name" 2>"$W/lpadmin.err" ||
     { fail "lpadmin -m everywhere for $name: $(cat "$W/lpadmin.err")"; continue; }
-  lp -d "$name" -o sides=two-sided-long-edge "$SAMPLE" >/dev/null || { fail "lp -d $name"; continue; }
+  # A queue cupsd has just made may still refuse the document's type for a
+  # moment ("Unsupported document-format"): lp is tried again.
+  tries=0
+  until lp -d "$name" -o sides=two-sided-long-edge "$SAMPLE" >/dev/null 2>"$W/lp.err"; do
+    tries=$((tries + 1)); [ $tries -lt 5 ] || break; sleep 1
+  done
+  [ $tries -lt 5 ] || { fail "lp -d $name: $(cat "$W/lp.err")"; continue; }
   i=0
   while [ -n "$(lpstat -o "$name" 2>/dev/null)" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
   out=$(ls "$W/out/$name"/*.prn 2>/dev/null | head -1)

@@ -142,11 +142,18 @@ wait_job() {
   say "timeout,$(job_state "$1" "$2")"
 }
 
-# submit PRINTER FILE FORMAT JOBNAME [SIDES]: prints the new job's id.
+# submit PRINTER FILE FORMAT JOBNAME [SIDES]: prints the new job's id. A
+# printer takes one job at a time and refuses the next busy: the request is
+# sent again, as CUPS's ipp backend does, for up to 30 s.
 submit() {
-  # -f first: it sets filetype from the file name, and a job may be mislabelled.
-  ipptool -c -f "$2" -d filetype="$3" -d jobname="$4" -d sides="${5:-one-sided}" \
-    "$URI/ipp/print/$1" "$HERE/print_named.test" 2>/dev/null | tail -1
+  i=0
+  while [ $i -lt 150 ]; do
+    # -f first: it sets filetype from the file name, and a job may be mislabelled.
+    id=$(ipptool -c -f "$2" -d filetype="$3" -d jobname="$4" -d sides="${5:-one-sided}" \
+      "$URI/ipp/print/$1" "$HERE/print_named.test" 2>/dev/null | tail -1)
+    case $id in [0-9]*) say "$id"; return 0 ;; esac
+    sleep 0.2; i=$((i + 1))
+  done
 }
 
 # Lines of a decoded listing that differ between two runs of the same job:
