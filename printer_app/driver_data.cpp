@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "access.h"
+#include "common/paper_lookup.h"
 #include "common/platform.h"
 #include "document_formats.h"
+#include "driver_texts.h"
 #include "drivers.h"
 #include "raster_job.h"
 
@@ -76,9 +78,12 @@ void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
     }
     data->media[data->num_media++] = kCustomMin;
     data->media[data->num_media++] = kCustomMax;
-    // The raster covers the whole sheet; the filter cuts the printable area out.
-    data->left_right = 0;
-    data->bottom_top = 0;
+    // The raster covers the whole sheet and the filter cuts the printer's
+    // image out of it: clients keep their content inside what it keeps, on
+    // every paper the model takes. No borderless printing.
+    const UnprintableMargins margins = LargestUnprintableMargins(table, kCustomMargin);
+    data->left_right = margins.leftRight;
+    data->bottom_top = margins.bottomTop;
 
     // PAPPL adds "auto" (the printer chooses) itself.
     data->num_source = 2;
@@ -98,6 +103,8 @@ void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
         media.size_length = size->length;
     }
     std::strncpy(media.type, "stationery", sizeof media.type - 1);
+    media.left_margin = media.right_margin = data->left_right;
+    media.bottom_margin = media.top_margin = data->bottom_top;
     for (int i = 0; i < data->num_source; ++i) {
         data->media_ready[i] = media;
         std::strncpy(data->media_ready[i].source, data->source[i], sizeof media.source - 1);
@@ -105,7 +112,27 @@ void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
     data->media_default = data->media_ready[0];
 }
 
+// A printer of an older state file keeps its ready media without margins.
+void RaiseReadyMargins(pappl_printer_t* printer, void*) {
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    bool raised = false;
+    for (int i = 0; i < data.num_source; ++i) {
+        pappl_media_col_t& media = data.media_ready[i];
+        if (media.left_margin >= data.left_right && media.right_margin >= data.left_right &&
+            media.bottom_margin >= data.bottom_top && media.top_margin >= data.bottom_top)
+            continue;
+        media.left_margin = media.right_margin = data.left_right;
+        media.bottom_margin = media.top_margin = data.bottom_top;
+        raised = true;
+    }
+    // The default media follows the ready media of its source.
+    if (raised) papplPrinterSetReadyMedia(printer, data.num_source, data.media_ready);
+}
+
 }  // namespace
+
+void RaiseStoredMargins(pappl_system_t* system) { papplSystemIteratePrinters(system, RaiseReadyMargins, nullptr); }
 
 bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char* deviceUri, const char*,
                       pappl_pr_driver_data_t* data, ipp_t** attrs, void* cbData) {

@@ -20,3 +20,7 @@ inline constexpr int kDensityLevels = 5;
 bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char* deviceUri,
                       const char* deviceId, pappl_pr_driver_data_t* data, ipp_t** attrs,
                       void* cbData);
+
+// Raises the margins of ready and default media that a state file written
+// before the margins were advertised gives as 0.
+void RaiseStoredMargins(pappl_system_t* system);

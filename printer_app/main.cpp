@@ -77,6 +77,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
     RefuseUnknownFormats(system);
     gStateFile = StateFileOf(gOptions);
     papplSystemLoadState(system, gStateFile.c_str());
+    RaiseStoredMargins(system);
     papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                                const_cast<char*>(gStateFile.c_str()));
     (void)data;

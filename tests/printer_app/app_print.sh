@@ -38,6 +38,28 @@ grep -q "norvex-nosuch" "$W/add.out" || fail "add's refusal does not name the dr
 PRINTERS="orvane:norvex-orvane-210:C kavrin:norvex-kavrin:Z lurran:norvex-lurran-3010:M"
 for p in $PRINTERS; do add_printer "${p%%:*}" "$(echo "$p" | cut -d: -f2)"; done
 
+# Margins (1/100 mm, left/right and bottom/top): every media a printer lists,
+# loads and defaults to carries what the filter cuts off the worst paper of
+# its model's table (test_paper_tables.cpp derives them from the tables); no
+# media is borderless.
+margins_are() {
+  ipptool -tv "$URI/ipp/print/$1" get-printer-attributes.test >"$W/$1.attrs" 2>&1 || return 1
+  for side in left:$2 right:$2 bottom:$3 top:$3; do
+    name=media-${side%%:*}-margin
+    [ "$(grep -c "^ *$name-supported (integer) = ${side#*:}$" "$W/$1.attrs")" -eq 1 ] || return 1
+    [ "$(grep -E "^ *media-col-(database|ready|default) " "$W/$1.attrs" | grep -o "$name=[0-9]*" | sort -u)" = \
+      "$name=${side#*:}" ] || return 1
+  done
+}
+while read -r name leftRight bottomTop; do
+  margins_are "$name" "$leftRight" "$bottomTop" ||
+    fail "$name: margins are not $leftRight and $bottomTop: $(grep -E 'margin-supported' "$W/$name.attrs" | tr -s ' ')"
+done <<'ROWS'
+orvane 446 1056
+kavrin 520 1056
+lurran 520 1039
+ROWS
+
 # A filter that dies aborts its job with a message; the server carries on.
 id=$(submit orvane "$W/doc.pwg" image/pwg-raster crash)
 s=$(wait_job orvane "$id")
@@ -144,6 +166,15 @@ failed=$(grep '\[FAIL\]' "$W/everywhere.out" | sed 's/ *\[FAIL\]//; s/^ *//')
 missing=$(grep -o 'EXPECTED: [a-z-]*' "$W/everywhere.out" | sort -u | sed 's/EXPECTED: //' | tr '\n' ' ')
 [ "$missing" = "identify-actions-default identify-actions-supported overrides-supported preferred-attributes-supported print-rendering-intent-default print-rendering-intent-supported printer-supply printer-supply-description " ] ||
   fail "ipp-everywhere.test wants: $missing"
+
+# A state file of a version that advertised no margins: its media get them
+# when it is loaded.
+stop_app
+sed -i -E '/^media-col/s/ (bottom|left|right|top)="[0-9]*"//g' "$W/app.state"
+grep -q '^media-col-ready0 .*name=' "$W/app.state" && ! grep -q '^media-col.* left=' "$W/app.state" ||
+  fail "the state file does not carry its media as expected"
+start_app
+margins_are kavrin 520 1056 || fail "kavrin's stored media kept no margins: $(grep -E '^ *media-col-ready' "$W/kavrin.attrs")"
 
 # The server still serves after all that, and left nothing behind.
 "$APP" status -u "$ADMIN_URI" >/dev/null 2>&1 || fail "server gone"
