@@ -20,6 +20,8 @@ namespace {
 // Custom sizes from 3 x 5 inches up to Legal, as the PPDs declare them.
 constexpr char kCustomMin[] = "custom_min_3x5in";
 constexpr char kCustomMax[] = "custom_max_8.5x14in";
+// Index cards, a custom size that clients ask for by this name.
+constexpr char kIndexCard[] = "na_index-4x6_4x6in";
 
 // The PWG name of a table row: by its PPD name where libcups knows it (A4,
 // Letter, EnvDL...), else by its size ("IOSB5", "Big16K").
@@ -73,9 +75,10 @@ void AddVendorBoolean(pappl_pr_driver_data_t* data, ipp_t* attrs, const char* na
 void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
     const std::vector<std::string>& names = MediaOf(table);
     for (const std::string& name : names) {
-        if (data->num_media >= PAPPL_MAX_MEDIA - 2) break;
+        if (data->num_media >= PAPPL_MAX_MEDIA - 3) break;
         data->media[data->num_media++] = name.c_str();
     }
+    data->media[data->num_media++] = kIndexCard;
     data->media[data->num_media++] = kCustomMin;
     data->media[data->num_media++] = kCustomMax;
     // The raster covers the whole sheet and the filter cuts the printer's
@@ -192,6 +195,12 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
     data->darkness_default = 0;
 
     if (*attrs == nullptr) *attrs = ippNew();
+    // What IPP Everywhere asks every printer to state: this one takes no
+    // preferred-attributes requests and, printing grey only, leaves the
+    // rendering intent to the printer.
+    ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
     AddVendorBoolean(data, *attrs, kTonerSave);
     if (model->platform == PLATFORM_Z) AddVendorBoolean(data, *attrs, kFineMode);
     if (model->platform == PLATFORM_M) AddVendorBoolean(data, *attrs, kHighResolution);
