@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "driver_texts.h"
 #include "drivers.h"
 #include "raster_job.h"
+#include "vendor_options.h"
 
 namespace {
 
@@ -64,6 +66,8 @@ const std::vector<std::string>& MediaOf(const PAPER_SIZE_INFO* table) {
     }();
     return all.at(table);
 }
+
+static_assert(std::size(kVendorOptions) <= PAPPL_MAX_VENDOR, "PAPPL holds at most 32 vendor options");
 
 void AddVendorBoolean(pappl_pr_driver_data_t* data, ipp_t* attrs, const char* name) {
     data->vendor[data->num_vendor++] = name;
@@ -201,12 +205,7 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
     ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
     ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
     ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
-    AddVendorBoolean(data, *attrs, kTonerSave);
-    if (model->platform == PLATFORM_Z) AddVendorBoolean(data, *attrs, kFineMode);
-    if (model->platform == PLATFORM_M) AddVendorBoolean(data, *attrs, kHighResolution);
-    AddVendorBoolean(data, *attrs, kNegativePrint);
-    AddVendorBoolean(data, *attrs, kRotate180);
-    AddVendorBoolean(data, *attrs, kFeedLongEdge);
-    AddVendorBoolean(data, *attrs, kReverseOrder);
+    for (const VendorOption& option : kVendorOptions)
+        if (IsOffered(option, model->platform)) AddVendorBoolean(data, *attrs, option.attribute);
     return true;
 }
