@@ -16,6 +16,7 @@
 #include "driver_data.h"
 #include "drivers.h"
 #include "server_options.h"
+#include "web_texts.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
                           gOptions.spoolDirectory.empty() ? nullptr : gOptions.spoolDirectory.c_str(),
                           gOptions.logFile.c_str(), gOptions.logLevel, gOptions.authService.c_str(), false);
     if (system == nullptr) Refuse("Unable to create the server (see the log).");
-    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, nullptr,
+    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, ShowPrinterAbilities,
                                  NorvexDriverData, &gPolicy);
     if (!gServing) return system;
 
@@ -74,6 +75,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
         Refuse("Unable to listen on port " + std::to_string(port) + " (see the log).");
     papplSystemSetFooterHTML(system, "Norvex Printer Application");
     AddDocumentFilters(system);
+    AddWebTexts(system);
     RefuseUnknownFormats(system);
     gStateFile = StateFileOf(gOptions);
     papplSystemLoadState(system, gStateFile.c_str());

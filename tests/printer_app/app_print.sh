@@ -157,6 +157,16 @@ for page in / /kavrin; do
   code=$(curl -s -o "$W/page.html" -w '%{http_code}' "$web$page")
   [ "$code" = 200 ] || fail "web page $page answered $code"
 done
+# A printer's home page shows its model and how it prints both sides.
+while IFS='|' read -r name model sides; do
+  curl -s "$web/$name/" >"$W/home.html"
+  grep -q "$model" "$W/home.html" && grep -q "$sides" "$W/home.html" ||
+    fail "the home page of $name does not show '$model' and '$sides'"
+done <<'ROWS'
+orvane|Norvex Orvane 210 Series|Prints both sides by itself.
+kavrin|Norvex Kavrin Series|Prints both sides by hand: when the status shows “Load paper.” during a two-sided job, turn the printed pages over without rotating them, put them back and press OK.
+lurran|Norvex Lurran 3010 Series|Prints both sides by hand
+ROWS
 
 # Debian's IPP Everywhere tests (ipptool -I), with a PWG raster, a JPEG and
 # a PDF document, on a Kavrin of their own. The tests also print documents
