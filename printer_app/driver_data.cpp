@@ -3,21 +3,27 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "access.h"
+#include "common/paper_lookup.h"
 #include "common/platform.h"
 #include "document_formats.h"
+#include "driver_texts.h"
 #include "drivers.h"
 #include "raster_job.h"
+#include "vendor_options.h"
 
 namespace {
 
 // Custom sizes from 3 x 5 inches up to Legal, as the PPDs declare them.
 constexpr char kCustomMin[] = "custom_min_3x5in";
 constexpr char kCustomMax[] = "custom_max_8.5x14in";
+// Index cards, a custom size that clients ask for by this name.
+constexpr char kIndexCard[] = "na_index-4x6_4x6in";
 
 // The PWG name of a table row: by its PPD name where libcups knows it (A4,
 // Letter, EnvDL...), else by its size ("IOSB5", "Big16K").
@@ -61,6 +67,8 @@ const std::vector<std::string>& MediaOf(const PAPER_SIZE_INFO* table) {
     return all.at(table);
 }
 
+static_assert(std::size(kVendorOptions) <= PAPPL_MAX_VENDOR, "PAPPL holds at most 32 vendor options");
+
 void AddVendorBoolean(pappl_pr_driver_data_t* data, ipp_t* attrs, const char* name) {
     data->vendor[data->num_vendor++] = name;
     const std::string base = name;
@@ -71,14 +79,18 @@ void AddVendorBoolean(pappl_pr_driver_data_t* data, ipp_t* attrs, const char* na
 void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
     const std::vector<std::string>& names = MediaOf(table);
     for (const std::string& name : names) {
-        if (data->num_media >= PAPPL_MAX_MEDIA - 2) break;
+        if (data->num_media >= PAPPL_MAX_MEDIA - 3) break;
         data->media[data->num_media++] = name.c_str();
     }
+    data->media[data->num_media++] = kIndexCard;
     data->media[data->num_media++] = kCustomMin;
     data->media[data->num_media++] = kCustomMax;
-    // The raster covers the whole sheet; the filter cuts the printable area out.
-    data->left_right = 0;
-    data->bottom_top = 0;
+    // The raster covers the whole sheet and the filter cuts the printer's
+    // image out of it: clients keep their content inside what it keeps, on
+    // every paper the model takes. No borderless printing.
+    const UnprintableMargins margins = LargestUnprintableMargins(table, kCustomMargin);
+    data->left_right = margins.leftRight;
+    data->bottom_top = margins.bottomTop;
 
     // PAPPL adds "auto" (the printer chooses) itself.
     data->num_source = 2;
@@ -98,6 +110,8 @@ void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
         media.size_length = size->length;
     }
     std::strncpy(media.type, "stationery", sizeof media.type - 1);
+    media.left_margin = media.right_margin = data->left_right;
+    media.bottom_margin = media.top_margin = data->bottom_top;
     for (int i = 0; i < data->num_source; ++i) {
         data->media_ready[i] = media;
         std::strncpy(data->media_ready[i].source, data->source[i], sizeof media.source - 1);
@@ -105,7 +119,27 @@ void SetMedia(pappl_pr_driver_data_t* data, const PAPER_SIZE_INFO* table) {
     data->media_default = data->media_ready[0];
 }
 
+// A printer of an older state file keeps its ready media without margins.
+void RaiseReadyMargins(pappl_printer_t* printer, void*) {
+    pappl_pr_driver_data_t data;
+    papplPrinterGetDriverData(printer, &data);
+    bool raised = false;
+    for (int i = 0; i < data.num_source; ++i) {
+        pappl_media_col_t& media = data.media_ready[i];
+        if (media.left_margin >= data.left_right && media.right_margin >= data.left_right &&
+            media.bottom_margin >= data.bottom_top && media.top_margin >= data.bottom_top)
+            continue;
+        media.left_margin = media.right_margin = data.left_right;
+        media.bottom_margin = media.top_margin = data.bottom_top;
+        raised = true;
+    }
+    // The default media follows the ready media of its source.
+    if (raised) papplPrinterSetReadyMedia(printer, data.num_source, data.media_ready);
+}
+
 }  // namespace
+
+void RaiseStoredMargins(pappl_system_t* system) { papplSystemIteratePrinters(system, RaiseReadyMargins, nullptr); }
 
 bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char* deviceUri, const char*,
                       pappl_pr_driver_data_t* data, ipp_t** attrs, void* cbData) {
@@ -165,12 +199,13 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
     data->darkness_default = 0;
 
     if (*attrs == nullptr) *attrs = ippNew();
-    AddVendorBoolean(data, *attrs, kTonerSave);
-    if (model->platform == PLATFORM_Z) AddVendorBoolean(data, *attrs, kFineMode);
-    if (model->platform == PLATFORM_M) AddVendorBoolean(data, *attrs, kHighResolution);
-    AddVendorBoolean(data, *attrs, kNegativePrint);
-    AddVendorBoolean(data, *attrs, kRotate180);
-    AddVendorBoolean(data, *attrs, kFeedLongEdge);
-    AddVendorBoolean(data, *attrs, kReverseOrder);
+    // What IPP Everywhere asks every printer to state: this one takes no
+    // preferred-attributes requests and, printing grey only, leaves the
+    // rendering intent to the printer.
+    ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
+    for (const VendorOption& option : kVendorOptions)
+        if (IsOffered(option, model->platform)) AddVendorBoolean(data, *attrs, option.attribute);
     return true;
 }

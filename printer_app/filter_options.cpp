@@ -7,19 +7,9 @@
 
 #include "common/platform.h"
 #include "driver_data.h"
+#include "vendor_options.h"
 
 namespace {
-
-struct VendorKeyword {
-    const char* attribute;
-    const char* keyword;
-};
-
-constexpr VendorKeyword kVendorKeywords[] = {
-    {kTonerSave, "TonerMode"},      {kFineMode, "FineMode"},         {kHighResolution, "DPI1200"},
-    {kNegativePrint, "NegativePrint"}, {kRotate180, "ImageRotation"}, {kFeedLongEdge, "FeedLongEdge"},
-    {kReverseOrder, "outputorder"},
-};
 
 bool IsTrue(const char* value) {
     return value != nullptr && (strcasecmp(value, "true") == 0 || strcasecmp(value, "yes") == 0 ||
@@ -51,7 +41,7 @@ std::string FilterOptionText(const pappl_pr_options_t& options, int platform) {
     }
     add("Density=" + std::to_string(DensityLevel(options.darkness_configured, options.print_darkness)));
     if (std::strcmp(options.media.source, "manual") == 0) add("InputSlot=ManualFeed");
-    for (const VendorKeyword& vendor : kVendorKeywords)
+    for (const VendorOption& vendor : kVendorOptions)
         if (IsTrue(cupsGetOption(vendor.attribute, options.num_vendor, options.vendor)))
             add(std::string(vendor.keyword) + "=True");
     return text;

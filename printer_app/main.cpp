@@ -19,6 +19,7 @@
 #include "job_limits.h"
 #include "server_options.h"
 #include "state_saving.h"
+#include "web_texts.h"
 
 namespace {
 
@@ -42,6 +43,13 @@ std::string StateFileOf(const ServerOptions& options) {
 }
 
 // A server option that is wrong stops everything with one line naming it.
+// Every printer, added, found or loaded: one job at a time, and a home page
+// that says how it prints two-sided.
+void SetUpPrinter(pappl_printer_t* printer, void* data) {
+    TakeOneJobAtATime(printer, data);
+    ShowPrinterAbilities(printer, data);
+}
+
 [[noreturn]] void Refuse(const std::string& why) {
     std::fprintf(stderr, "%s: %s\n", kName, why.c_str());
     std::exit(1);
@@ -61,7 +69,7 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
                           gOptions.spoolDirectory.empty() ? nullptr : gOptions.spoolDirectory.c_str(),
                           gOptions.logFile.c_str(), gOptions.logLevel, gOptions.authService.c_str(), false);
     if (system == nullptr) Refuse("Unable to create the server (see the log).");
-    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, TakeOneJobAtATime,
+    papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, SetUpPrinter,
                                  NorvexDriverData, &gPolicy);
     if (!gServing) return system;
 
@@ -78,9 +86,11 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
         Refuse("Unable to listen on port " + std::to_string(port) + " (see the log).");
     papplSystemSetFooterHTML(system, "Norvex Printer Application");
     AddDocumentFilters(system);
+    AddWebTexts(system);
     RefuseUnknownFormats(system);
     gStateFile = StateFileOf(gOptions);
     papplSystemLoadState(system, gStateFile.c_str());
+    RaiseStoredMargins(system);
     TakeOneJobAtATimeOnAll(system);
     SaveStateOnChanges(system, gStateFile);
     (void)data;

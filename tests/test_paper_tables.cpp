@@ -8,6 +8,7 @@
 
 #include "common/paper_lookup.h"
 #include "common/platform.h"
+#include "driver_texts.h"
 #include "prnt/model_list.h"
 #include "prnt/paper_tables.h"
 #include "rastertoNorvex/cups_binding.h"
@@ -67,6 +68,29 @@ TEST(PaperTables, AreConsistent) {
             EXPECT_TRUE(borderH >= 200 && borderH <= 245) << borderH;
         }
         EXPECT_STREQ(r->strPageSize, "");
+    }
+}
+
+// The margins of a table hold what the crop takes from its worst row, with a
+// point and a dot of rounding: (W + 1) * 600/72 + 1 - image dots, halved
+// across; 1/100 mm rounded up. Custom sizes lose the 12-point PPD margins
+// and a dot: (25 * 600/72 + 2) / 2 dots across.
+TEST(PaperTables, MarginsHoldWhatTheCropCutsOff) {
+    struct Case {
+        const PAPER_SIZE_INFO* table;
+        int leftRight, bottomTop;
+    };
+    const Case cases[] = {
+        {gPaperSizeArray_Orvane, 446, 1056},         // custom sizes 105.2 dots; B5 (730 pt, 5835) 249.3
+        {gPaperSizeArray_OrvaneMFP, 1019, 2055},     // EnvDL (313 pt, 2128) 240.7; (625 pt, 4724) 485.3
+        {gPaperSizeArray_Dolvek_Serith, 520, 1056},  // Letter (613 pt, 4864) 122.7; B5 249.3
+        {gPaperSizeArray_Lurran_Tessik, 520, 1039},  // Letter 122.7; Statement (613 pt, 4864) 245.3
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "table of " << c.table[0].strPageSize << " " << c.table[1].strPageSize);
+        const UnprintableMargins m = LargestUnprintableMargins(c.table, kCustomMargin);
+        EXPECT_EQ(m.leftRight, c.leftRight);
+        EXPECT_EQ(m.bottomTop, c.bottomTop);
     }
 }
 

@@ -92,11 +92,27 @@ admin    local  GET  /kavrin/printing 200
 admin    local  GET  /addprinter     200
 admin    tls    GET  /addprinter     200
 ROWS
-# The administrator's printing defaults carry the vendor options.
-in_ns curl -s -u "$ADMIN_USER:$ADMIN_PASSWORD" "http://127.0.0.1:$PORT/kavrin/printing" >"$W/printing.html"
-for option in toner-save fine-mode negative-print rotate-180; do
-  grep -q "$option" "$W/printing.html" || fail "printing defaults lack $option"
-done
+# The administrator's printing defaults (as a browser asks for them) carry
+# the vendor options of a Kavrin under their labels, each with its help, and
+# the darkness levels by name; a script, served to anyone, puts the help
+# beside each control.
+in_ns curl -s -u "$ADMIN_USER:$ADMIN_PASSWORD" -H 'Accept-Language: en-US,en;q=0.9' \
+  "http://127.0.0.1:$PORT/kavrin/printing" >"$W/printing.html"
+while IFS='|' read -r label help; do
+  grep -q "<th>$label:</th>" "$W/printing.html" && grep -q "$help" "$W/printing.html" ||
+    fail "printing defaults lack the label '$label' or its help '$help'"
+done <<'ROWS'
+Toner Save|Prints at the lightest density to save toner.
+Fine Mode|The printer&#39;s own fine print mode.
+Negative Print|Prints pages inverted, white on black.
+Rotate 180°|Prints every page upside down.
+Feed A5 Long Edge First|For A5 paper loaded long edge first.
+Reverse Output Order|Two-sided by hand: an odd last page&#39;s blank back goes last.
+Print Darkness|0% Lightest, 25% Light, 50% Normal, 75% Dark, 100% Darkest.
+ROWS
+grep -q '<script src="/norvex-help.js">' "$W/printing.html" &&
+  [ "$(in_ns curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$PORT/norvex-help.js")" = 200 ] ||
+  fail "the printing defaults' help script is not served"
 # Device listing, which browses DNS-SD through avahi-daemon over the system
 # bus: above with no bus at all; then with a bus and no daemon (PAPPL would
 # keep its DNS-SD lock, and the next printer added would never be announced);

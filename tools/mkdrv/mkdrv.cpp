@@ -131,14 +131,12 @@ void WriteCommon(FILE* out) {
                  "\n"
                  "Attribute cupsIPPReason \"MDuplex/%s\" \"\"\n"
                  "\n"
-                 "Option \"Density/Print Density\" PickOne AnySetup 10\n"
-                 "  Choice \"0/Lightest\" \"\"\n"
-                 "  Choice \"1/Light\" \"\"\n"
-                 "  *Choice \"2/Normal\" \"\"\n"
-                 "  Choice \"3/Dark\" \"\"\n"
-                 "  Choice \"4/Darkest\" \"\"\n",
+                 "Option \"Density/Print Density\" PickOne AnySetup 10\n",
                  NORVEX_VERSION, kCustomMinW, kCustomMinH, kCustomMaxW, kCustomMaxH, kCustomMargin,
                  kCustomMargin, kCustomMargin, kCustomMargin, kTurnPagesText);
+    for (int level = 0; level < kDensityLevels; ++level)
+        std::fprintf(out, "  %sChoice \"%d/%s\" \"\"\n", level == kNormalDensity ? "*" : "", level,
+                     kDensityNames[level]);
     WriteBoolean(out, "", "TonerMode", "Toner Save");
     WriteBoolean(out, "", "FeedLongEdge", "Feed A5 Long Edge First");
     WriteBoolean(out, "", "outputorder", "Reverse Output Order");
@@ -155,7 +153,7 @@ void WriteCommon(FILE* out) {
 // PLATFORM_Z the filter turns two-sided jobs into manual duplex; PLATFORM_M has
 // no duplexer, so two-sided printing there is manual duplex asked for by hand.
 void WritePlatform(FILE* out, int platform) {
-    const bool manualDuplex = platform != PLATFORM_C;
+    const bool manualDuplex = !HasDuplexer(platform);
     std::fprintf(out, "  Attribute cupsIPPReason \"PlatForm/%s\" \"\"\n", PlatformKeyword(platform));
     std::fprintf(out, "  Attribute cupsIPPReason \"SupportManualDuplex/%s\" \"\"\n",
                  platform == PLATFORM_Z ? "TRUE" : "FALSE");
