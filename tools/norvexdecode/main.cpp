@@ -2,8 +2,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 #include "input.h"
 #include "norvexdecode.h"
@@ -19,17 +21,19 @@ struct Args {
     bool check = false;
     bool quiet = false;
     bool pnm = false;
+    bool ink = false;
     std::string pagesDir;
     const char* input = nullptr;
 };
 
 void Usage(FILE* out) {
-    std::fputs("usage: norvexdecode [--platform C|Z|M] [--check] [--quiet] [--pages DIR [--pbm]] [FILE | -]\n"
+    std::fputs("usage: norvexdecode [--platform C|Z|M] [--check] [--quiet] [--pages DIR [--pbm]] [--ink] [FILE | -]\n"
                "  Lists the commands of a printer stream (FILE, or standard input), one per line.\n"
                "  --platform  the stream's platform, when its opening does not tell\n"
                "  --check     end with a summary line: platform, pages, status\n"
                "  --quiet     no listing\n"
                "  --pages DIR write each page as DIR/page-001.png, ... (--pbm: PBM, PGM for 2-bit pages)\n"
+               "  --ink       one line per page: the box of its toner, \"ink: page=N x0,y0-x1,y1\" or \"none\"\n"
                "  Exit status: 0 well-formed stream, 1 malformed stream, 2 usage or file error.\n",
                out);
 }
@@ -41,6 +45,8 @@ bool ParseArgs(int argc, char** argv, Args& args) {
             args.check = true;
         } else if (a == "--quiet") {
             args.quiet = true;
+        } else if (a == "--ink") {
+            args.ink = true;
         } else if (a == "--pbm") {
             args.pnm = true;
         } else if (a == "--pages" && i + 1 < argc) {
@@ -58,6 +64,28 @@ bool ParseArgs(int argc, char** argv, Args& args) {
         }
     }
     return !(args.pnm && args.pagesDir.empty());
+}
+
+// The smallest box that holds every dot with toner, in dots from the top left.
+std::string InkBox(const DecodedPage& page) {
+    uint32_t x0 = page.width, y0 = page.height, x1 = 0, y1 = 0;
+    const uint32_t dotsPerByte = 8 / static_cast<uint32_t>(page.bitsPerDot);
+    for (uint32_t y = 0; y < page.height; ++y) {
+        const uint8_t* row = page.bits.data() + static_cast<size_t>(y) * page.stride;
+        uint32_t first = 0, last = page.stride;
+        while (first < page.stride && row[first] == 0) ++first;
+        if (first == page.stride) continue;
+        while (row[last - 1] == 0) --last;
+        for (uint32_t x = first * dotsPerByte; x < page.width && x < (first + 1) * dotsPerByte; ++x)
+            if (DotValue(page, x, y) != 0) { x0 = std::min(x0, x); break; }
+        for (uint32_t x = std::min(page.width, last * dotsPerByte); x-- > (last - 1) * dotsPerByte;)
+            if (DotValue(page, x, y) != 0) { x1 = std::max(x1, x); break; }
+        y0 = std::min(y0, y);
+        y1 = y;
+    }
+    if (y0 == page.height) return "ink: page=" + std::to_string(page.index) + " none";
+    return "ink: page=" + std::to_string(page.index) + " " + std::to_string(x0) + "," + std::to_string(y0) + "-" +
+           std::to_string(x1) + "," + std::to_string(y1);
 }
 
 }  // namespace
@@ -88,8 +116,11 @@ int main(int argc, char** argv) {
     options.listing = args.quiet ? nullptr : stdout;
     options.keepBitmaps = false;  // each page is written as it ends, then dropped
     std::string writeError;
-    if (!args.pagesDir.empty()) {
+    std::vector<std::string> inkLines;
+    if (!args.pagesDir.empty() || args.ink) {
         options.onPage = [&](const DecodedPage& page) {
+            if (args.ink) inkLines.push_back(InkBox(page));
+            if (args.pagesDir.empty()) return;
             const std::string path = args.pagesDir + "/" + PageFileName(page, args.pnm);
             std::string why;
             const bool ok = args.pnm ? WritePagePnm(path, page, &why) : WritePagePng(path, page, &why);
@@ -97,6 +128,7 @@ int main(int argc, char** argv) {
         };
     }
     const DecodeResult result = DecodeStream(input.data, input.size, options);
+    for (const std::string& line : inkLines) std::printf("%s\n", line.c_str());
     if (args.check) std::printf("%s\n", FormatSummary(result).c_str());
     std::fflush(stdout);
 
