@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -96,6 +97,7 @@ int SpawnChild(const ChildCommand& command, Child& child) {
     sigfillset(&defaults);
     sigdelset(&defaults, SIGKILL);
     sigdelset(&defaults, SIGSTOP);
+    if (command.fileSizeLimit > 0) sigdelset(&defaults, SIGXFSZ);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     sigset_t none;
     sigemptyset(&none);
@@ -117,9 +119,11 @@ int SpawnChild(const ChildCommand& command, Child& child) {
 
     // posix_spawn cannot set limits: the bound is set at once, before the
     // child can have allocated more than its start-up.
-    if (command.memoryLimit > 0) {
-        const rlimit limit{command.memoryLimit, command.memoryLimit};
-        if (prlimit(pid, RLIMIT_AS, &limit, nullptr) != 0 && errno != ESRCH) {
+    for (const auto& [resource, bound] : {std::pair{RLIMIT_AS, command.memoryLimit},
+                                          std::pair{RLIMIT_FSIZE, command.fileSizeLimit}}) {
+        if (bound == 0) continue;
+        const rlimit limit{bound, bound};
+        if (prlimit(pid, resource, &limit, nullptr) != 0 && errno != ESRCH) {
             const int failed = errno;
             SignalChild(child, SIGKILL);
             while (!ChildEnded(child)) usleep(1000);

@@ -20,6 +20,9 @@ struct ChildCommand {
     std::vector<std::string> environment;   // NAME=VALUE entries, or empty for the server's
     int input = -1, output = -1, errors = -1;  // its 0, 1 and 2; -1 is /dev/null
     std::size_t memoryLimit = 0;            // bytes of address space, 0 for no bound
+    // Bytes of any file it writes, 0 for no bound: a write beyond fails
+    // (EFBIG; SIGXFSZ stays ignored in it, as in the server).
+    std::size_t fileSizeLimit = 0;
 };
 
 // The server's environment with NAME=VALUE in place of its own NAME.

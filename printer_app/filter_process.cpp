@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <poll.h>
@@ -56,6 +57,7 @@ struct FilterProcess {
     Clock::time_point stoppedAt;
     bool deviceFailed = false;
     bool waitingForTurn = false;
+    int pageInHand = 0;  // impressions of the page being printed, counted once it is done
     bool finished = false;
     ChildrenReport report;
 
@@ -91,7 +93,14 @@ void HandleLine(FilterProcess& p, const std::string& line) {
         return line.substr(start);
     };
     if (line.rfind("PAGE:", 0) == 0) {
-        if (p.renderer.pid > 0) papplJobSetImpressionsCompleted(p.job, 1);
+        // "PAGE: page copies": the sides printed, copies included; the
+        // blank backs the filter adds carry no page line.
+        // A page is counted when the next one begins or the job ends well.
+        int page = 0, copies = 0;
+        if (std::sscanf(line.c_str(), "PAGE: %d %d", &page, &copies) == 2 && copies > 0 && copies <= 999) {
+            if (p.pageInHand > 0) papplJobSetImpressionsCompleted(p.job, p.pageInHand);
+            p.pageInHand = copies;
+        }
         papplLogJob(p.job, PAPPL_LOGLEVEL_DEBUG, "%s", line.c_str());
     } else if (line.rfind("ERROR:", 0) == 0) {
         p.lastError = text(6);
@@ -260,6 +269,7 @@ FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexM
     filter.args = {filter.program, std::to_string(papplJobGetID(job)), user ? user : "guest",
                    title ? title : "Untitled", "1", options};
     filter.environment = EnvironmentWith("PPD=" + ppd);
+    filter.fileSizeLimit = kJobFileBytes;
 
     int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1}, rendererErr[2] = {-1, -1};
     if (!MakePipe(in) || !MakePipe(out) || !MakePipe(err) ||
@@ -333,5 +343,7 @@ ChildrenReport FinishFilter(FilterProcess& p) {
                     DescribeExit(child->status).c_str());
     }
     p.report = ReportOf(p);
+    if (p.report.result == JobResult::Printed && p.pageInHand > 0)
+        papplJobSetImpressionsCompleted(p.job, p.pageInHand);
     return p.report;
 }

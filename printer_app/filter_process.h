@@ -32,8 +32,9 @@ struct ChildrenReport {
 
 // Starts the filter for `job` with the model's PPD and `options` as its option
 // text. With `renderer`, that program's standard output is the filter's input
-// and the filter's "PAGE:" lines count the job's impressions; without, the
-// caller writes the raster to FilterInput (PAPPL counts those pages itself).
+// the filter's input; without, the
+// caller writes the raster to FilterInput. Either way the filter's "PAGE:" lines
+// count the job's impressions, copies included.
 // Null when a child cannot start: the job has then been ended with the reason.
 FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexModel& model,
                          const std::string& options, const ChildCommand* renderer = nullptr);

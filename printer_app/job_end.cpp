@@ -19,7 +19,7 @@ constexpr pappl_jreason_t kFormat = PAPPL_JREASON_DOCUMENT_FORMAT_ERROR;
 constexpr pappl_jreason_t kUnprintable = PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR;
 constexpr pappl_jreason_t kSystem = PAPPL_JREASON_ABORTED_BY_SYSTEM;
 
-constexpr std::array<Ending, 18> kEndings = {{
+constexpr std::array<Ending, 20> kEndings = {{
     {JobResult::Printed,            kNoReason,    "Printed %s."},
     {JobResult::Cancelled,          kNoReason,    "Cancelled."},
     {JobResult::UnknownFormat,      kFormat,      "The document is not PDF, PostScript, PWG or Apple raster, JPEG or PNG."},
@@ -27,6 +27,8 @@ constexpr std::array<Ending, 18> kEndings = {{
     {JobResult::NotPostScript,      kFormat,      "The document is not a PostScript file."},
     {JobResult::DamagedDocument,    kFormat,      "The document is damaged and cannot be printed."},
     {JobResult::NoPages,            kUnprintable, "The document has no pages to print."},
+    {JobResult::NoPagesInRanges,    kUnprintable, "No page of the document is within the page ranges asked for."},
+    {JobResult::TicketRefused,      kUnprintable, "The job cannot be printed as asked: %s."},
     {JobResult::TooMuchMemory,      kUnprintable, "The document needs too much memory to print."},
     {JobResult::BadRaster,          kFormat,      "The document's raster data is not valid."},
     {JobResult::ColourRaster,       kUnprintable, "The document is colour raster; the printer takes only grey."},

@@ -14,6 +14,8 @@ enum class JobResult {
     NotPostScript,
     DamagedDocument,
     NoPages,
+    NoPagesInRanges,
+    TicketRefused,       // detail: what cannot be printed as asked
     TooMuchMemory,
     BadRaster,           // PAPPL found the client's raster invalid
     ColourRaster,

@@ -12,6 +12,11 @@ inline constexpr int kDefaultStallSeconds = 300;
 // in 63 MiB; a page of transparency with a whole-page buffer needed 199 MiB.
 inline constexpr int kDefaultRenderMemoryMiB = 512;
 
+// The most a job's children may write to one file: the filter's spool of a
+// job's pages for collated copies and manual duplex, and the PDF a document
+// becomes before it is rendered. Both are unlinked or removed with the job.
+inline constexpr std::size_t kJobFileBytes = std::size_t{2} << 30;
+
 // Kept for the jobs of this server (the values are checked with the other
 // server options).
 void SetJobLimits(int stallSeconds, int renderMemoryMiB);

@@ -114,6 +114,8 @@ std::string SubcommandOf(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     // A filter that stops reading must fail our write, not end the server.
     std::signal(SIGPIPE, SIG_IGN);
+    // A child bounded in file size gets EFBIG, not a core dump, past its bound.
+    std::signal(SIGXFSZ, SIG_IGN);
     gServing = SubcommandOf(argc, argv) == "server";
     UseDefaultSocketDirectory();
     return papplMainloop(argc, argv, NORVEX_VERSION, nullptr, kModelCount, NorvexDrivers(),

@@ -1,6 +1,7 @@
 // A raster job: one filter child, fed the page headers and lines PAPPL hands over.
 #include "raster_job.h"
 
+#include <cstring>
 #include <memory>
 
 #include <cups/raster.h>
@@ -17,9 +18,16 @@ struct RasterJob {
     FilterHandle filter;
     cups_raster_t* raster = nullptr;
     cups_page_header2_t header{};
-    unsigned lines = 0;      // of the page, written to the filter
-    bool failed = false;     // the filter stopped taking the pages
-    bool shortPage = false;  // the client's raster ended inside a page
+    JobTicket ticket;
+    // PAPPL draws a JPEG or PNG image once per copy; the filter makes the
+    // copies of the first (collated, or by the printer) like any page's.
+    bool image = false;
+    unsigned pagesSeen = 0;     // pages PAPPL started, copies of an image included
+    unsigned pagesWritten = 0;  // to the filter
+    bool skipping = false;      // this page is not printed (outside the page ranges, or a copy)
+    unsigned lines = 0;         // of the page, handed over by PAPPL
+    bool failed = false;        // the filter stopped taking the pages
+    bool shortPage = false;     // the client's raster ended inside a page
 
     ~RasterJob() {
         if (raster != nullptr) cupsRasterClose(raster);
@@ -60,7 +68,11 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
         return EndJobAs(job, JobResult::DriverNotStarted, "the printer has no Norvex model");
     auto r = std::make_unique<RasterJob>();
     r->job = job;
-    r->filter = StartFilter(job, device, *model, FilterOptionText(*options, model->platform));
+    std::string why;
+    if (!ReadJobTicket(job, *options, *model, r->ticket, why)) return EndJobAs(job, JobResult::TicketRefused, why);
+    const char* format = papplJobGetFormat(job);
+    r->image = format != nullptr && (std::strcmp(format, "image/jpeg") == 0 || std::strcmp(format, "image/png") == 0);
+    r->filter = StartFilter(job, device, *model, FilterOptionText(*options, r->ticket, model->platform));
     if (r->filter == nullptr) return false;
     r->raster = cupsRasterOpen(FilterInput(*r->filter), CUPS_RASTER_WRITE);
     if (r->raster == nullptr) {
@@ -71,16 +83,23 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     return true;
 }
 
-bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {
     RasterJob* r = RecordOf(job);
     if (r == nullptr || r->failed || options == nullptr) return false;
     if (papplJobIsCanceled(job)) return Fail(*r, job);
     const NorvexModel* model = ModelOfJob(job);
     if (model == nullptr) return Fail(*r, job);
-    r->header = options->header;
+    ++r->pagesSeen;
+    // PAPPL counted a streamed page as it began reading it; the filter's
+    // page lines count what is printed, copies included.
+    if (!r->image) papplJobSetImpressionsCompleted(job, -1);
     r->lines = 0;
-    AdjustPageHeader(r->header, model->platform);
+    r->skipping = r->image ? r->pagesSeen > 1 || !PageSelected(r->ticket, 1) : !PageSelected(r->ticket, page);
+    if (r->skipping) return true;
+    r->header = options->header;
+    AdjustPageHeader(r->header, r->ticket, model->platform);
     if (!cupsRasterWriteHeader2(r->raster, &r->header)) return Fail(*r, job);
+    ++r->pagesWritten;
     return true;
 }
 
@@ -89,22 +108,26 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
     RasterJob* r = RecordOf(job);
     if (r == nullptr || r->failed || line == nullptr) return false;
     if (papplJobIsCanceled(job)) return Fail(*r, job);
+    ++r->lines;
+    if (r->skipping) return true;
     if (cupsRasterWritePixels(r->raster, const_cast<unsigned char*>(line),
                               r->header.cupsBytesPerLine) != r->header.cupsBytesPerLine)
         return Fail(*r, job);
-    ++r->lines;
     return true;
 }
 
-bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
+bool EndPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
     RasterJob* r = RecordOf(job);
-    if (r == nullptr) return false;
+    if (r == nullptr || options == nullptr) return false;
     // A cancelled job is not failed: PAPPL stops at the end of the page itself,
     // and would show the job aborted until it ends.
     if (CancelRequested(job)) return true;
     // PAPPL skips, without a word, the lines a client's raster lacks at its end.
-    if (!r->failed && r->lines < r->header.cupsHeight) r->shortPage = true;
-    return !r->failed && !r->shortPage;
+    if (!r->failed && r->lines < options->header.cupsHeight) r->shortPage = true;
+    const bool ok = !r->failed && !r->shortPage;
+    // PAPPL counts an image's copy once the page has ended well.
+    if (ok && r->image) papplJobSetImpressionsCompleted(job, -1);
+    return ok;
 }
 
 bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
@@ -120,6 +143,8 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
     const bool stopped = result == JobResult::Cancelled || result == JobResult::Stalled ||
                          result == JobResult::DeviceFailed;
     if (!stopped && r->shortPage) result = JobResult::ShortRaster;
+    else if (!stopped && r->pagesWritten == 0 && r->pagesSeen > 0 && !r->ticket.pageRanges.empty())
+        result = JobResult::NoPagesInRanges;
     else if (!stopped && !r->failed && papplJobGetState(job) == IPP_JSTATE_ABORTED) result = RasterFault(job);
     return EndJobAs(job, result, report.detail);
 }

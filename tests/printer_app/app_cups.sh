@@ -1,7 +1,8 @@
 #!/bin/sh
 # A real CUPS client of the Printer Application: a private cupsd adds
 # driverless queues for the app's printers and prints the sample document
-# two-sided, on a printer that duplexes and on one that needs manual duplex.
+# two-sided, on a printer that duplexes and on one that needs manual duplex,
+# then a job with lp's usual ticket options.
 #
 # Usage: app_cups.sh APP SAMPLE NORVEXDECODE
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, or no cupsd).
@@ -40,6 +41,22 @@ for q in orvane:"1 2 3 4" kavrin:"1 3 4 2"; do
   pages=$(echo "$summary" | grep -o '\[page=[0-9]*' | cut -d= -f2 | tr '\n' ' ' | sed 's/ $//')
   [ "$pages" = "$order" ] || fail "$name: pages arrive as '$pages', expected '$order'"
 done
+# The job ticket a user gives lp: pages 1-2, two collated copies, two-sided,
+# landscape, as the decoded sides show them (see decoded_sides). CUPS's own
+# pdftopdf turns the pages for "landscape" before they leave for the app,
+# into pages that state their orientation, which the app keeps: the bars
+# still lie across the sheet.
+make_bar_documents
+for q in orvane:"1p 2p 1p 2p" kavrin:"1p 1p 2p 2p"; do
+  name=${q%%:*} expected=${q#*:}
+  lp -d "$name" -t ticket -n 2 -o collate=true -o sides=two-sided-long-edge -P 1-2 -o landscape \
+    "$W/doc.pdf" >/dev/null 2>"$W/lp.err" || { fail "lp -d $name (ticket): $(cat "$W/lp.err")"; continue; }
+  i=0
+  while [ -n "$(lpstat -o "$name" 2>/dev/null)" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+  got=$(decoded_sides "$W/out/$name/ticket.prn")
+  [ "${got%|*}" = "$expected" ] || fail "$name: lp's ticket printed '${got%|*}', not '$expected'"
+done
+
 # The turn-over instruction became the state message of the Kavrin's job.
 grep -q "\[Job [0-9]*\] Turn the printed pages over" "$W/app.log" ||
   fail "the manual duplex instruction did not reach the job's state"

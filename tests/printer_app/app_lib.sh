@@ -195,3 +195,49 @@ PS
     -sPAPERSIZE=a4 -dFIXEDMEDIA -sOutputFile="$W/doc.pwg" "$W/doc.ps" ||
     die "ghostscript could not make the test raster"
 }
+
+# make_bar_documents: doc.ps, .pdf, .pwg (300 dpi), .jpg and .png (page 1, at
+# 100 dpi) of 3 A4 pages, page N carrying one bar N x 100 pt long and 36 pt
+# wide across its top; land.pdf, one landscape A4 page with one such bar.
+make_bar_documents() {
+  cat >"$W/doc.ps" <<'PS'
+%!PS
+<< /PageSize [595 842] >> setpagedevice
+1 1 3 { 100 mul 72 720 3 -1 roll 36 rectfill showpage } for
+PS
+  cat >"$W/land.ps" <<'PS'
+%!PS
+<< /PageSize [842 595] >> setpagedevice
+72 480 100 36 rectfill showpage
+PS
+  gs_make() { gs -q -dBATCH -dNOPAUSE -dSAFER "$@" || die "ghostscript could not make $*"; }
+  gs_make -sDEVICE=pdfwrite -sOutputFile="$W/doc.pdf" "$W/doc.ps"
+  gs_make -sDEVICE=pdfwrite -sOutputFile="$W/land.pdf" "$W/land.ps"
+  gs_make -sDEVICE=pwgraster -r300 -dcupsColorSpace=18 -dcupsBitsPerColor=8 -sOutputFile="$W/doc.pwg" "$W/doc.ps"
+  gs_make -sDEVICE=jpeggray -r100 -dLastPage=1 -sOutputFile="$W/doc.jpg" "$W/doc.ps"
+  gs_make -sDEVICE=pnggray -r100 -dLastPage=1 -sOutputFile="$W/doc.png" "$W/doc.ps"
+}
+
+# decoded_sides OUTPUT: one token per printed side of a stream of
+# make_bar_documents' pages: the page's number (its bar is that many times as
+# long as it is wide), "p" or "l" as the bar lies across or along the sheet,
+# "*N" for a page the printer repeats N times, "-" for a blank side; then
+# "|" and the dots per inch of the first page.
+decoded_sides() {
+  "$DECODER" --check --quiet --ink "$1" | awk '
+    /^ink:/ { n++
+      if ($3 == "none") { side[n] = "-"; next }
+      split($3, c, /[,-]/); w = c[3] - c[1] + 1; h = c[4] - c[2] + 1
+      long = w > h ? w : h; short = w > h ? h : w
+      side[n] = int(long / short * 36 / 100 + 0.5) (w > h ? "p" : "l") }
+    /^summary:/ { k = 0
+      while (match($0, /copies=[0-9]+ size=[0-9]+/)) { k++
+        split(substr($0, RSTART, RLENGTH), f, /[= ]/)
+        if (f[2] > 1 && side[k] != "-") side[k] = side[k] "*" f[2]
+        if (k == 1) width = f[4]
+        $0 = substr($0, RSTART + RLENGTH) }
+      for (i = 1; i <= n; i++) printf "%s%s", side[i], (i < n ? " " : "")
+      # Dots across an A4 sheet, less its margins: 600 or 1200 dpi.
+      printf "|%d\n", (width > 7000 ? 1200 : 600) }'
+}
+
