@@ -33,11 +33,31 @@ bool HalvesSwapped(const uint8_t (&table)[N][N]) {
     return true;
 }
 
-// Every screen's lower half is its upper half turned by half a row (the
-// 600 dpi screen is checked dot for dot by the end-to-end pages); the tone
-// codes step at 1, 24 and 64.
+// Sum of (column + 1) x value of each row of the upper half: one wrong value
+// or two values exchanged within a row change it.
+template <std::size_t N>
+std::vector<int> WeightedRows(const uint8_t (&table)[N][N]) {
+    std::vector<int> sums;
+    for (std::size_t r = 0; r < N / 2; ++r) {
+        int sum = 0;
+        for (std::size_t c = 0; c < N; ++c) sum += static_cast<int>(c + 1) * table[r][c];
+        sums.push_back(sum);
+    }
+    return sums;
+}
+
+// Every screen's lower half is its upper half turned by half a row; the
+// 1200 dpi screens' upper halves are those of the command reference (their
+// weighted rows worked out from its printed tables; the 600 dpi screen is
+// checked dot for dot by the end-to-end pages); the tone codes step at 1, 24
+// and 64.
 TEST(HalftoneTables, ScreensRepeatShiftedAndToneCodesStep) {
     EXPECT_TRUE(HalvesSwapped(HT_TABLE_600) && HalvesSwapped(HT_TABLE_1200_Z) && HalvesSwapped(HT_TABLE_1200_C));
+    EXPECT_EQ(WeightedRows(HT_TABLE_1200_Z),
+              (std::vector<int>{19184, 18378, 15456, 14512, 18961, 18320, 15625, 14994}));
+    EXPECT_EQ(WeightedRows(HT_TABLE_1200_C),
+              (std::vector<int>{53541, 48600, 43694, 37028, 39275, 43632, 46899, 53292, 48327, 43632, 37503,
+                                39613, 44180, 47414}));
     const int codes[] = {0, 1, 23, 24, 63, 64, 255};
     const int values[] = {0, 1, 1, 2, 2, 3, 3};
     for (int k = 0; k < 7; ++k) EXPECT_EQ(HT_TABLE_2BIG[codes[k]], values[k]) << codes[k];
