@@ -13,15 +13,15 @@ namespace {
 
 int gRaster = -1;
 
-// Two small pages of a custom size (no paper table has it, so the PPD's
-// custom margins decide the image), two-sided: manual duplex where the PPD
-// offers it.
+// Two pages of a small custom size (no paper table has it, so the PPD's
+// custom margins decide the image; 72 pt leaves room inside margins of up to
+// a third of an inch), two-sided: manual duplex where the PPD offers it.
 int MakeRaster() {
     RasterPage page;
-    page.pageW = page.pageH = 144;
-    page.width = page.height = page.bytesPerLine = 1200;
+    page.pageW = page.pageH = 72;
+    page.width = page.height = page.bytesPerLine = 600;
     page.duplex = true;
-    page.pixel = [](unsigned x, unsigned y) -> uint8_t { return (x + y) % 300 < 40 ? 0 : 255; };
+    page.pixel = [](unsigned x, unsigned y) -> uint8_t { return (x + y) % 150 < 20 ? 0 : 255; };
     const int fd = MemoryFile("raster", nullptr, 0);
     if (!WriteRaster(MemoryFilePath(fd), {page, page}, CUPS_RASTER_WRITE_COMPRESSED)) std::abort();
     return fd;

@@ -23,7 +23,9 @@ void Save(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 // Blocks of black, white and two greys: rows repeat in runs, so both the
 // raster and the printer's JBIG data stay small, and the screens get work.
-RasterPage Page(unsigned pointsW = 100, unsigned pointsH = 100, unsigned resX = 600) {
+// By default a 36 pt square: a job of a few such pages takes a millisecond,
+// so the fuzzing spends its time on the job's paths, not on dots.
+RasterPage Page(unsigned pointsW = 36, unsigned pointsH = 36, unsigned resX = 600) {
     RasterPage page;
     page.pageW = pointsW;
     page.pageH = pointsH;
@@ -53,9 +55,17 @@ int main(int argc, char* argv[]) {
     }
     InitCUPSDLL();
     InitCUPSIMAGEDLL();
-    const RasterPage postcard = Page(283, 420), small = Page();
+    // The smallest papers the printers take (a postcard, an envelope, a 3 x 5
+    // inch custom size) and one whole A4 page, for the paths that need them;
+    // every other seed is a small custom page.
+    const RasterPage postcard = Page(283, 420), envelope = Page(279, 540), card = Page(216, 360);
+    const RasterPage a4 = Page(595, 842), small = Page();
     const RasterPage duplex = With(small, [](RasterPage& p) { p.duplex = true; });
     const RasterPage twoCopies = With(small, [](RasterPage& p) { p.copies = 2; });
+    // PLATFORM_Z compresses 256-line bands: a blank one between inked ones.
+    const RasterPage bands = With(Page(36, 100), [](RasterPage& p) {
+        p.pixel = [](unsigned x, unsigned y) -> uint8_t { return (y < 200 || y > 560) && x % 7 == 0 ? 0 : 255; };
+    });
     const struct {
         const char* name;
         unsigned printer, options;  // job_inputs' printer and option text
@@ -63,12 +73,16 @@ int main(int argc, char* argv[]) {
         bool decoderSeed;  // its printer stream seeds fuzz_decoder
     } seeds[] = {
         {"c-postcard", 0, 0, {postcard}, true},
-        {"z-postcard", 1, 0, {postcard}, true},
-        {"m-postcard", 2, 0, {postcard}, true},
+        {"z-envelope-monarch", 1, 0, {envelope}, false},
+        {"m-3x5-in-custom", 2, 0, {card}, true},
+        {"z-a4", 1, 0, {a4}, false},
+        {"c-small", 0, 0, {small}, false},
+        {"z-bands-blank-and-inked", 1, 0, {bands}, true},
+        {"m-small", 2, 0, {small}, false},
         {"c-duplex-3-pages", 0, 1, {duplex, duplex, duplex}, true},
         {"z-manual-duplex-3-pages", 1, 4, {small, small, small}, true},
         {"m-2bit-1200dpi", 2, 8, {small}, true},
-        {"c-1200x600dpi", 0, 0, {Page(100, 100, 1200)}, true},
+        {"c-1200x600dpi", 0, 0, {Page(36, 36, 1200)}, true},
         {"z-collate-2-copies", 3, 3, {twoCopies, twoCopies}, false},
         {"m-a5-long-edge", 2, 10,
          {With(Page(421, 595), [](RasterPage& p) {
@@ -76,9 +90,10 @@ int main(int argc, char* argv[]) {
          })},
          true},
         {"c-negative", 0, 9, {small}, false},
-        {"c-platform-entry-custom-size", 4, 13, {small}, false},
-        {"m-platform-entry-manual-duplex", 5, 15, {small, small}, true},
-        {"z-truncated-page", 1, 0, {With(postcard, [](RasterPage& p) { p.linesWritten = 10; })}, false},
+        // These two printers' PPDs have margins of their own: a page that leaves room inside them.
+        {"c-platform-entry-custom-size", 4, 13, {Page(72, 72)}, false},
+        {"m-platform-entry-manual-duplex", 5, 15, {Page(72, 72), Page(72, 72)}, true},
+        {"z-truncated-page", 1, 0, {With(small, [](RasterPage& p) { p.linesWritten = 10; })}, false},
         {"z-page-then-colour-page", 1, 0,
          {small, With(small, [](RasterPage& p) {
               p.bitsPerPixel = 24;
