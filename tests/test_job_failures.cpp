@@ -75,6 +75,37 @@ TEST_F(JobFailures, PageTooLargeToHoldIsLeftOutWhole) {
     EXPECT_TRUE(alone.run.out.empty());
 }
 
+// A page rendered at a resolution the printer does not print is refused with
+// its resolution named (never printed at the wrong scale); the pages around
+// it print and the job fails.
+TEST_F(JobFailures, PageAtAResolutionThePrinterLacksIsRefused) {
+    const struct {
+        const char* model;
+        unsigned x, y;
+        bool printed;
+    } cases[] = {
+        {"Norvex Kavrin Series", 300, 300, false},
+        {"Norvex Kavrin Series", 1200, 1200, false},
+        {"Norvex Lurran 3010 Series", 1200, 600, false},
+        {"Norvex Lurran 3010 Series", 600, 300, false},
+        {"Norvex Orvane 210 Series", 300, 300, false},
+        {"Norvex Orvane 210 Series", 1200, 1200, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.model << " " << c.x << " x " << c.y);
+        RasterPage odd = Noise(c.x * 2, c.y * 2);
+        odd.resX = c.x;
+        odd.edit = [y = c.y](cups_page_header2_t& h) { h.HWResolution[1] = y; };
+        const PrintedJob job = Print(Model(c.model), {Noise(), odd, Noise()});
+        EXPECT_EQ(job.run.status, c.printed ? 0 : 1) << job.run.err;
+        EXPECT_EQ(job.decoded.pages.size(), c.printed ? 3u : 2u);
+        const std::string line = "ERROR: Page 2 was rendered at " + std::to_string(c.x) + " x " +
+                                 std::to_string(c.y) + " dpi, a resolution this printer does not print";
+        EXPECT_EQ(job.run.CountLinesStartingWith(line), c.printed ? 0 : 1) << job.run.err;
+        EXPECT_EQ(job.run.CountLinesStartingWith("ERROR:"), c.printed ? 0 : 1) << job.run.err;
+    }
+}
+
 // A raster that stops early: the page is closed and the document ended, and
 // the log says how much of it arrived.
 TEST_F(JobFailures, TruncatedPageIsFinishedAndReported) {

@@ -184,10 +184,26 @@ int Rotate180Wanted(const JobState& job) {
     return inverted ? 1 - rotation : rotation;
 }
 
+// PLATFORM_C prints 600 or 1200 dpi each way, the others 600 dpi only: a page
+// rendered at another resolution would print at the wrong scale.
+bool PrinterHasResolution(int platform, const unsigned (&dpi)[2]) {
+    for (const unsigned d : dpi)
+        if (d != 600 && !(platform == PLATFORM_C && d == 1200)) return false;
+    return true;
+}
+
 }  // namespace
 
 bool PreparePage(JobState& job, PreparedPage& page) {
     const cups_page_header2_t& header = job.header;
+    if (!PrinterHasResolution(job.platform, header.HWResolution)) {
+        std::fprintf(stderr,
+                     "ERROR: Page %d was rendered at %u x %u dpi, a resolution this printer does "
+                     "not print (it prints %s).\n",
+                     g_page + 1, header.HWResolution[0], header.HWResolution[1],
+                     job.platform == PLATFORM_C ? "600 or 1200 dpi each way" : "600 x 600 dpi");
+        return false;
+    }
     PaperAndImageSize(job, page);
     if (const char* reason = UnprintableReason(page, job.b2Bit)) {
         std::fprintf(stderr, "ERROR: Page %d of %u x %u points cannot be printed: %s\n",

@@ -106,12 +106,20 @@ void SetUpPage(JobState& job) {
     std::fprintf(stderr, "DEBUG: ##platform = %d, ##autoduplex = %d\n", job.platform,
                  job.Value(AUTODUPLEX));
 
-    // Two-sided jobs on PLATFORM_Z printers that ask for it become manual duplex.
-    if (job.Value(AUTODUPLEX) != 0 && job.platform == PLATFORM_Z && job.iSupportManDuplex == 1) {
+    // Two-sided jobs on printers without a duplexer become manual duplex where
+    // the PPD says the model takes it; PLATFORM_M prints them one-sided
+    // otherwise (the backs would come out turned, with a blank sheet between).
+    const bool noDuplexer = job.platform == PLATFORM_Z || job.platform == PLATFORM_M;
+    if (job.Value(AUTODUPLEX) != 0 && noDuplexer && job.iSupportManDuplex == 1) {
         if (job.Value(AUTODUPLEX) == 2) job.mDuplexType = 1;
         job.SetValue(MANUALDUPLEX, 1);
         job.SetValue(AUTODUPLEX, 0);
         std::fprintf(stderr, "DEBUG: ##ManualDuplex = %d, type is %d\n", 1, job.mDuplexType);
+    } else if (job.Value(AUTODUPLEX) != 0 && job.platform == PLATFORM_M) {
+        job.SetValue(AUTODUPLEX, 0);
+        std::fputs("DEBUG: The printer has no duplexer; two-sided pages print one-sided unless "
+                   "manual duplex is asked for\n",
+                   stderr);
     }
     KeepFirstPageMode(job);
     if (job.Value(MANUALDUPLEX) == 1) GetPPDText(job.ppd, "MDuplex", job.DuplexMsg);
