@@ -171,6 +171,33 @@ TEST_F(ParallelEquality, NoThreadToBeHadLeavesTheJobSequential) {
     }
 }
 
+// A renderer that stops in the middle of a line of page 2: page 1 reaches the
+// printer whole (its page end included) while page 2's input waits, on one
+// thread and on several.
+TEST_F(ParallelEquality, PageOneGoesOutWhilePageTwoIsStalled) {
+    for (const char* platform : {"PLATFORM_C", "PLATFORM_Z", "PLATFORM_M"})
+        for (const char* threads : {"1", "3"}) {
+            SCOPED_TRACE(testing::Message() << platform << ", NORVEX_THREADS=" << threads);
+            FilterInvocation inv = Job(dir, Printer(platform), {Page("photo"), Page("text")});
+            inv.env.push_back(std::string("NORVEX_THREADS=") + threads);
+            std::ifstream in(inv.stdinPath, std::ios::binary);
+            const std::string raster(std::istreambuf_iterator<char>(in), {});
+            constexpr std::size_t kHeaderBytes = 1796, kSyncBytes = 4, kPageBytes = 1200 * 1200;
+            const std::size_t stall = kSyncBytes + 2 * kHeaderBytes + kPageBytes + 600 * 1200 + 600;
+            FilterProcess filter(inv);
+            ASSERT_TRUE(filter.Feed(raster.data(), stall));
+            const bool pageOneEnded = filter.WaitForOutput([](const std::vector<uint8_t>& out) {
+                const DecodeResult d = DecodeStream(out.data(), out.size(), DecodeOptions{});
+                return !d.pages.empty() && d.pages[0].complete;
+            });
+            EXPECT_TRUE(pageOneEnded) << "page 1 waited for page 2's input";
+            ASSERT_TRUE(filter.Feed(raster.data() + stall, raster.size() - stall));
+            const FilterRun run = filter.Finish();
+            EXPECT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
+        }
+}
+
 TEST_F(ParallelEquality, CancelInTheMiddleOfPageThreeOfFive) {
     for (const char* platform : {"PLATFORM_C", "PLATFORM_Z", "PLATFORM_M"}) {
         const Bytes sequential = CancelInPageThree(platform, "1");

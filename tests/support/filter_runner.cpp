@@ -183,6 +183,15 @@ bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
     return false;
 }
 
+bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
+                                  int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 10, usleep(10000)) {
+        const std::string out = ReadAll(scratch_.File("stdout"));
+        if (done(std::vector<uint8_t>(out.begin(), out.end()))) return true;
+    }
+    return false;
+}
+
 bool FilterProcess::WaitForTermHandler(int timeoutMs) {
     for (int waited = 0; waited < timeoutMs; waited += 5, usleep(5000)) {
         for (const std::string& line : Lines(ReadAll("/proc/" + std::to_string(pid_) + "/status")))

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ public:
     bool Feed(const void* data, std::size_t size);
     // Waits until standard error has a line starting with `prefix` (or timeout).
     bool WaitForLine(const std::string& prefix, int timeoutMs = 30000);
+    // Waits until the printer stream written so far satisfies `done` (or timeout).
+    bool WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
+                       int timeoutMs = 30000);
     // Waits until the filter has its SIGTERM handler in place (or timeout).
     bool WaitForTermHandler(int timeoutMs = 10000);
     void Signal(int signal);
