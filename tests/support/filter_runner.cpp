@@ -58,6 +58,12 @@ pid_t Start(const FilterInvocation& inv, const TempDir& dir, int inputFd) {
         setenv("PPD", inv.ppd.c_str(), 1);
     for (const auto& e : inv.env) putenv(const_cast<char*>(e.c_str()));
     signal(SIGPIPE, SIG_DFL);  // as CUPS starts its filters, whatever the test ignores
+    if (inv.noKeepAlive) {
+        sigset_t alarm;
+        sigemptyset(&alarm);
+        sigaddset(&alarm, SIGALRM);
+        sigprocmask(SIG_BLOCK, &alarm, nullptr);
+    }
     if (inv.emptyHostName && (unshare(CLONE_NEWUTS) != 0 || sethostname("", 0) != 0)) _exit(125);
     std::vector<char*> argv = {const_cast<char*>(inv.program.c_str())};
     for (const auto& a : inv.args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -42,6 +42,9 @@ struct FilterInvocation {
     // Run with an empty host name (in a UTS namespace of its own; needs root).
     // A run that cannot have one exits with status 125.
     bool emptyHostName = false;
+    // Started with SIGALRM blocked: the keep-alive timer never fires, so the
+    // stream has no filler wherever a slow run would have had one.
+    bool noKeepAlive = false;
     // Standard output is a pipe whose reader has gone (a printer switched off).
     bool closedOutput = false;
     // The job runs in this process (RunJob, not interactive: no keep-alive and
