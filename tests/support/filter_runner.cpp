@@ -2,7 +2,9 @@
 #include "support/filter_runner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -85,8 +87,16 @@ FilterRun Collect(pid_t pid, const TempDir& dir) {
 }
 
 std::vector<uint8_t> gInProcessOut;
+std::size_t gInProcessLimit = SIZE_MAX;
 
+// The printer takes blocks until the stream would pass the limit; that block
+// and every later one fail as a closed connection does.
 std::size_t KeepOutput(const void* data, std::size_t count) {
+    if (gInProcessOut.size() + count > gInProcessLimit) {
+        gInProcessLimit = 0;
+        errno = EPIPE;
+        return 0;
+    }
     const auto* p = static_cast<const uint8_t*>(data);
     gInProcessOut.insert(gInProcessOut.end(), p, p + count);
     return 1;
@@ -113,6 +123,7 @@ FilterRun RunInProcess(const FilterInvocation& inv) {
     request.output = KeepOutput;
     request.interactive = false;
     gInProcessOut.clear();
+    gInProcessLimit = inv.outputLimit;
     FilterRun run;
     testing::internal::CaptureStderr();
     run.status = RunJob(request);

@@ -3,6 +3,7 @@
 // standard output bytes, standard error lines and the exit status.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -42,6 +43,8 @@ struct FilterInvocation {
     // Run with an empty host name (in a UTS namespace of its own; needs root).
     // A run that cannot have one exits with status 125.
     bool emptyHostName = false;
+    // In process: the connection closes once the printer has this many bytes.
+    std::size_t outputLimit = SIZE_MAX;
     // Started with SIGALRM blocked: the keep-alive timer never fires, so the
     // stream has no filler wherever a slow run would have had one.
     bool noKeepAlive = false;
