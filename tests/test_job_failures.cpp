@@ -243,23 +243,30 @@ TEST_F(JobFailures, PrinterConnectionThatGoesAwayEndsTheJobWithItsError) {
     }
 }
 
-// The connection closes while page 2 goes out: one sentence names the page,
-// the command layer's texts go to DEBUG lines only.
-TEST_F(JobFailures, ConnectionClosedDuringAPageNamesThePage) {
-    for (const char* model : {"Norvex Orvane 210 Series", "Norvex Kavrin Series", "Norvex Lurran 3010 Series"}) {
-        SCOPED_TRACE(model);
-        FilterInvocation inv = Invocation(Model(model), {Noise(), Noise(), Noise()});
-        inv.inProcess = true;
-        DecodeResult whole;
-        Listing(RunFilter(inv).out, &whole);
-        ASSERT_EQ(whole.pages.size(), 3u);
-        inv.outputLimit = whole.pages[1].offset + 40;
-        const FilterRun run = RunFilter(inv);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_TRUE(run.HasLine("ERROR: The printer connection closed while page 2 was sent.")) << run.err;
-        EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
-        EXPECT_GE(run.CountLinesStartingWith("DEBUG: main() :: "), 1) << run.err;
-    }
+// The connection closes during the document start (nothing more is sent, no
+// page is started) or while page 2 goes out: one sentence names what was being
+// sent, the command layer's texts go to DEBUG lines only.
+TEST_F(JobFailures, ConnectionClosedMidJobNamesWhatWasBeingSent) {
+    for (const char* model : {"Norvex Orvane 210 Series", "Norvex Kavrin Series", "Norvex Lurran 3010 Series"})
+        for (const bool inPageTwo : {false, true}) {
+            SCOPED_TRACE(testing::Message() << model << (inPageTwo ? ", page 2" : ", document start"));
+            FilterInvocation inv = Invocation(Model(model), {Noise(), Noise(), Noise()});
+            inv.inProcess = true;
+            DecodeResult whole;
+            Listing(RunFilter(inv).out, &whole);
+            ASSERT_EQ(whole.pages.size(), 3u);
+            inv.outputLimit = inPageTwo ? whole.pages[1].offset + 40 : 20;
+            const FilterRun run = RunFilter(inv);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(run.HasLine(inPageTwo ? "ERROR: The printer connection closed while page 2 was sent."
+                                              : "ERROR: The printer connection closed while the start of the "
+                                                "job was sent."))
+                << run.err;
+            EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
+            EXPECT_GE(run.CountLinesStartingWith("DEBUG: main() :: "), 1) << run.err;
+            EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), inPageTwo ? 2 : 0) << run.err;
+            EXPECT_LE(run.out.size(), inv.outputLimit);
+        }
 }
 
 // Killed outright in the middle of a manual-duplex job: the spool files were
