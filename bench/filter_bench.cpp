@@ -4,6 +4,7 @@
 //
 // Usage: norvex_filter_bench --filter BIN --ppd-dir DIR --pages DIR --work DIR
 //                            [--runs N] [--job-pages K] [--streams DIR] [--verbose]
+//                            [--first-page-only]
 // --pages DIR holds text.ras, mixed.ras and photo.ras (one A4 page each, 8-bit
 // grey); the blank page is written here. bench/run.sh renders the pages and
 // runs this program.
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <string>
@@ -50,6 +52,7 @@ struct Args {
     int runs = 9;
     int jobPages = 8;
     bool verbose = false;  // every run on standard error
+    bool firstPageOnly = false;  // only the time to the first page
 };
 
 [[noreturn]] void Die(const std::string& message) {
@@ -58,9 +61,13 @@ struct Args {
 }
 
 bool ParseArgs(int argc, char** argv, Args& args) {
-    if (argc > 1 && std::strcmp(argv[argc - 1], "--verbose") == 0) {
-        args.verbose = true;
-        --argc;
+    for (; argc > 1; --argc) {
+        if (std::strcmp(argv[argc - 1], "--verbose") == 0)
+            args.verbose = true;
+        else if (std::strcmp(argv[argc - 1], "--first-page-only") == 0)
+            args.firstPageOnly = true;
+        else
+            break;
     }
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string key = argv[i], value = argv[i + 1];
@@ -449,6 +456,105 @@ double StartUpMs(const Args& args, const Launcher& launcher, const PlatformCase&
     return fastest;
 }
 
+// ---- Time to the first page.
+//
+// A renderer hands the filter page 1 whole and then stops in the middle of a
+// line of page 2 (a heavy page still being rendered). The time from page 1's
+// last raster line reaching the filter's input to page 1's page end on the
+// printer stream; kStallLimitMs when it does not come while page 2 waits.
+
+constexpr double kStallLimitMs = 5000;
+constexpr std::size_t kRasterSyncBytes = 4, kRasterHeaderBytes = 1796;
+
+double FirstPageMs(const Args& args, const std::string& filter, const std::string& ppd,
+                   const std::vector<uint8_t>& job, std::size_t pageBytes, std::size_t lineBytes,
+                   int threads) {
+    const std::string output = args.workDir + "/first-page.prn";
+    int input[2];
+    if (pipe(input) != 0) Die("pipe failed");
+    const std::string ppdVar = "PPD=" + ppd;
+    const std::string threadsVar = "NORVEX_THREADS=" + std::to_string(threads);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int null = open("/dev/null", O_RDWR);
+        if (out < 0 || null < 0) _exit(126);
+        dup2(input[0], 0);
+        dup2(out, 1);
+        dup2(null, 2);
+        close(input[0]);
+        close(input[1]);
+        char* const argv[] = {const_cast<char*>(filter.c_str()), const_cast<char*>("1"), const_cast<char*>("bench"),
+                              const_cast<char*>("stalled page"), const_cast<char*>("1"), const_cast<char*>(""),
+                              nullptr};
+        char* const envp[] = {const_cast<char*>(ppdVar.c_str()), const_cast<char*>(threadsVar.c_str()), nullptr};
+        execve(filter.c_str(), argv, envp);
+        _exit(127);
+    }
+    close(input[0]);
+    const std::size_t pageOneEnd = kRasterSyncBytes + kRasterHeaderBytes + pageBytes;
+    const std::size_t stall = pageOneEnd + kRasterHeaderBytes + pageBytes / 2 + lineBytes / 2;
+    if (!WriteAll(input[1], job.data(), pageOneEnd)) Die("the filter stopped reading");
+    const Stopwatch watch;
+    if (!WriteAll(input[1], job.data() + pageOneEnd, stall - pageOneEnd)) Die("the filter stopped reading");
+    double ms = kStallLimitMs;
+    while (watch.Elapsed().wall < kStallLimitMs) {
+        const std::vector<uint8_t> stream = ReadFile(output);
+        DecodeOptions options;
+        options.keepBitmaps = false;
+        const DecodeResult result = DecodeStream(stream.data(), stream.size(), options);
+        if (!result.pages.empty() && result.pages[0].complete) {
+            ms = watch.Elapsed().wall;
+            break;
+        }
+        usleep(500);
+    }
+    if (!WriteAll(input[1], job.data() + stall, job.size() - stall)) Die("the filter stopped reading");
+    close(input[1]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) Die("waitpid failed");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Die("the filter failed on the stalled job");
+    unlink(output.c_str());
+    return ms;
+}
+
+void PrintFirstPage(const Args& args, const std::string& filter) {
+    RasterPage text = ReadFirstPage(args.pagesDir + "/text.ras");
+    RasterPage photo = ReadFirstPage(args.pagesDir + "/photo.ras");
+    const std::string path = args.workDir + "/job-stalled.ras";
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    cups_raster_t* ras = fd >= 0 ? cupsRasterOpen(fd, CUPS_RASTER_WRITE) : nullptr;
+    bool ok = ras != nullptr;
+    for (RasterPage* page : {&text, &photo})
+        ok = ok && cupsRasterWriteHeader2(ras, &page->header) &&
+             cupsRasterWritePixels(ras, page->pixels.data(), page->pixels.size()) == page->pixels.size();
+    if (ras) cupsRasterClose(ras);
+    if (fd < 0 || close(fd) != 0 || !ok) Die("cannot write " + path);
+    const std::vector<uint8_t> job = ReadFile(path);
+    unlink(path.c_str());
+    if (text.pixels.size() != photo.pixels.size() ||
+        job.size() != kRasterSyncBytes + 2 * (kRasterHeaderBytes + text.pixels.size()))
+        Die("unexpected raster layout in " + path);
+    signal(SIGPIPE, SIG_IGN);
+    std::printf("\nTime to the first page: page 1 (text) written whole, page 2 (photo) stopped in the "
+                "middle of a line;\nfrom page 1's last raster line to its page end on the printer stream, "
+                "fastest of %d runs; par: NORVEX_THREADS=2, seq: 1 (%.0f: not while page 2 waits)\n\n",
+                std::min(args.runs, 3), kStallLimitMs);
+    std::printf("| platform | par ms | seq ms |\n|----------|-------:|-------:|\n");
+    for (const PlatformCase& pc : kPlatforms) {
+        double par = kStallLimitMs, seq = kStallLimitMs;
+        for (int r = 0; r < std::min(args.runs, 3); ++r) {
+            par = std::min(par, FirstPageMs(args, filter, args.ppdDir + "/" + pc.ppd, job, text.pixels.size(),
+                                            text.header.cupsBytesPerLine, 2));
+            seq = std::min(seq, FirstPageMs(args, filter, args.ppdDir + "/" + pc.ppd, job, text.pixels.size(),
+                                            text.header.cupsBytesPerLine, 1));
+        }
+        std::printf("| %-8s | %6.1f | %6.1f |\n", pc.name, par, seq);
+    }
+    std::fflush(stdout);
+}
+
 void PrintTable(const PlatformCase& pc, const std::vector<Cell>& cells, const Args& args, double startUpMs) {
     std::printf("\nPlatform %s (%s), A4, fastest of %d runs; par: default threads, seq: NORVEX_THREADS=1;\n"
                 "start-up (a job with no page) %.1f ms; the 1-page ratio leaves it out\n\n",
@@ -475,9 +581,13 @@ int main(int argc, char** argv) {
     Args args;
     if (!ParseArgs(argc, argv, args)) {
         std::fputs("usage: norvex_filter_bench --filter BIN --ppd-dir DIR --pages DIR --work DIR "
-                   "[--runs N] [--job-pages K] [--streams DIR] [--verbose]\n",
+                   "[--runs N] [--job-pages K] [--streams DIR] [--verbose] [--first-page-only]\n",
                    stderr);
         return 2;
+    }
+    if (args.firstPageOnly) {
+        PrintFirstPage(args, args.filter);
+        return 0;
     }
     Launcher launcher = StartLauncher(args.filter);
     std::printf("Whole filter per page: (time of a %d-page job - time of a 1-page job) / %d.\n"
@@ -528,5 +638,6 @@ int main(int argc, char** argv) {
     StopLauncher(launcher);
     for (const std::string& file : files) unlink(file.c_str());
     for (std::size_t i = 0; i < std::size(kPlatforms); ++i) PrintTable(kPlatforms[i], cells, args, startUp[i]);
+    PrintFirstPage(args, args.filter);
     return 0;
 }

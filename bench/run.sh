@@ -4,11 +4,14 @@
 # built filter on each page with the PPD of one model per platform against the
 # library floor, on its default threads and on one (NORVEX_THREADS=1), and
 # prints a table per platform; also 1200 dpi pages (C at 1200 x 600, M with
-# DPI1200).
+# DPI1200); then the time to the first page: page 2's raster stopped in the
+# middle of a line, from page 1's last line to its page end on the printer
+# stream, on two threads and on one.
 # Usage: bench/run.sh [runs [build-dir [options of norvex_filter_bench...]]]
 #   Defaults: 9 runs, build. Options: --job-pages K, --streams DIR (keeps the
 #   printer streams, to compare builds with cmp; on Z the PJL JOBTIME line
-#   carries the minute of the run), --verbose (every run).
+#   carries the minute of the run), --verbose (every run), --first-page-only
+#   (only the time to the first page).
 #   FILTER=BIN times another build of the filter than build-dir's.
 set -eu
 cd "$(dirname "$0")/.."

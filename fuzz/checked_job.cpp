@@ -59,6 +59,7 @@ const std::vector<uint8_t>& RunCheckedJob(const CheckedJob& job) {
     request.input = job.rasterFd;
     request.output = KeepInMemory;
     request.interactive = false;
+    request.threads = job.threads;
     RunJob(request);
 
     if (!gStream.empty()) {

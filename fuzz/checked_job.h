@@ -23,6 +23,7 @@ struct CheckedJob {
     std::string copies = "1";       // argv[4]
     int rasterFd = -1;              // the raster stream, read from its start
     Platform platform = PLATFORM_NONE;  // the stream's; PLATFORM_NONE: told by its opening
+    int threads = 1;                // page-imaging threads (NORVEX_THREADS)
 };
 
 // Runs the job. A printer stream that the decoder finds malformed stops the

@@ -12,27 +12,31 @@ CC=clang CXX=clang++ scripts/setup.sh build-fuzz -DNORVEX_FUZZ=ON -DNORVEX_BUILD
 out=build-fuzz/fuzz
 export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp"
 
-run() {  # target per-input-timeout
+run() {  # target per-input-timeout [seeds]
+  seeds=${3:-$1}
   mkdir -p "$out/corpus/$1" "$out/findings/$1"
   dict=""
-  [ -f "fuzz/$1.dict" ] && dict="-dict=fuzz/$1.dict"
+  [ -f "fuzz/$seeds.dict" ] && dict="-dict=fuzz/$seeds.dict"
   # shellcheck disable=SC2086
   "$out/fuzz_$1" -rss_limit_mb=2048 -malloc_limit_mb=4096 -timeout="$2" -max_len=16384 \
     -max_total_time=$((minutes * 60)) -close_fd_mask=3 -print_final_stats=1 \
-    -artifact_prefix="$out/findings/$1/" $dict "$out/corpus/$1" "fuzz/corpus/$1" \
+    -artifact_prefix="$out/findings/$1/" $dict "$out/corpus/$1" "fuzz/corpus/$seeds" \
     >"$out/run-$1.log" 2>&1 || true
 }
 
 running=0
-for entry in decoder:10 options:10 ppd:30 job:60; do
-  run "${entry%%:*}" "${entry#*:}" &
+# The pipeline target runs the jobs' seeds.
+for entry in decoder:10 options:10 ppd:30 job:60 pipeline:120:job; do
+  target=${entry%%:*}
+  rest=${entry#*:}
+  run "$target" "${rest%%:*}" "$(echo "$rest" | cut -s -d: -f2)" &
   running=$((running + 1))
   if [ "$running" -ge "$workers" ]; then wait; running=0; fi
 done
 wait
 
 total=0
-for t in decoder options ppd job; do
+for t in decoder options ppd job pipeline; do
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/run-$t.log" | tail -1)
   # slow-unit-* files only note inputs above 10 s; they are not findings.
   findings=$(find "$out/findings/$t" -type f ! -name 'slow-unit-*' | wc -l)

@@ -14,8 +14,9 @@ class CopiesAndDuplex : public ::testing::Test {
 protected:
     // Small custom pages on PLATFORM_C: the order is what matters here.
     PrintedJob Print(int pages, const std::string& options, unsigned copies = 1,
-                     const PPDFixture& ppd = Fixture()) {
+                     const PPDFixture& ppd = Fixture(), bool twoSidedHeader = false) {
         RasterPage page;
+        page.duplex = twoSidedHeader;
         page.pageW = page.pageH = 144;
         page.width = page.height = 1200;
         page.copies = copies;
@@ -82,6 +83,25 @@ TEST_F(CopiesAndDuplex, ManualDuplexSendsFrontsThenBacksFromTheLast) {
         EXPECT_EQ(job.PageOrder(), c.order);
         EXPECT_EQ(PagesBeforeManualDuplex(job), c.fronts);
         EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
+    }
+}
+
+// PLATFORM_M has no duplexer: pages rendered two-sided become manual duplex
+// where its PPD takes it and print one-sided otherwise, turned like any front.
+TEST_F(CopiesAndDuplex, TwoSidedPagesOnPlatformMWithoutADuplexer) {
+    PPDFixture m = Fixture();
+    m.platform = "PLATFORM_M";
+    for (const char* support : {"True", ""}) {
+        SCOPED_TRACE(testing::Message() << "SupportManualDuplex " << support);
+        m.supportManualDuplex = support;
+        const PrintedJob job = Print(3, "", 1, m, true);
+        const bool manual = *support != '\0';
+        // Manual duplex: 1 and 3, the command, a blank back for 3, then 2.
+        ASSERT_EQ(job.decoded.pages.size(), manual ? 4u : 3u);
+        EXPECT_EQ(job.Commands("MANUAL_DUPLEX_CMD").size(), manual ? 1u : 0u);
+        const DecodedPage& front = job.decoded.pages[0];
+        const DecodedPage& second = job.decoded.pages[manual ? 3 : 1];
+        EXPECT_EQ(PageBits(front), PageBits(second)) << "a page turned";
     }
 }
 

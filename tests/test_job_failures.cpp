@@ -75,6 +75,37 @@ TEST_F(JobFailures, PageTooLargeToHoldIsLeftOutWhole) {
     EXPECT_TRUE(alone.run.out.empty());
 }
 
+// A page rendered at a resolution the printer does not print is refused with
+// its resolution named (never printed at the wrong scale); the pages around
+// it print and the job fails.
+TEST_F(JobFailures, PageAtAResolutionThePrinterLacksIsRefused) {
+    const struct {
+        const char* model;
+        unsigned x, y;
+        bool printed;
+    } cases[] = {
+        {"Norvex Kavrin Series", 300, 300, false},
+        {"Norvex Kavrin Series", 1200, 1200, false},
+        {"Norvex Lurran 3010 Series", 1200, 600, false},
+        {"Norvex Lurran 3010 Series", 600, 300, false},
+        {"Norvex Orvane 210 Series", 300, 300, false},
+        {"Norvex Orvane 210 Series", 1200, 1200, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.model << " " << c.x << " x " << c.y);
+        RasterPage odd = Noise(c.x * 2, c.y * 2);
+        odd.resX = c.x;
+        odd.edit = [y = c.y](cups_page_header2_t& h) { h.HWResolution[1] = y; };
+        const PrintedJob job = Print(Model(c.model), {Noise(), odd, Noise()});
+        EXPECT_EQ(job.run.status, c.printed ? 0 : 1) << job.run.err;
+        EXPECT_EQ(job.decoded.pages.size(), c.printed ? 3u : 2u);
+        const std::string line = "ERROR: Page 2 was rendered at " + std::to_string(c.x) + " x " +
+                                 std::to_string(c.y) + " dpi, a resolution this printer does not print";
+        EXPECT_EQ(job.run.CountLinesStartingWith(line), c.printed ? 0 : 1) << job.run.err;
+        EXPECT_EQ(job.run.CountLinesStartingWith("ERROR:"), c.printed ? 0 : 1) << job.run.err;
+    }
+}
+
 // A raster that stops early: the page is closed and the document ended, and
 // the log says how much of it arrived.
 TEST_F(JobFailures, TruncatedPageIsFinishedAndReported) {
@@ -109,7 +140,8 @@ TEST_F(JobFailures, SidesOfTheFirstPageHoldForTheWholeJob) {
 }
 
 // The blank back of an odd two-sided job is sent as the job's real pages are:
-// same image command, same size, all white.
+// same image command, same size, all white. (PLATFORM_M, without a duplexer,
+// prints such a job one-sided.)
 TEST_F(JobFailures, BlankBackCarriesWhatTheRealPagesCarry) {
     struct Case {
         const char* model;
@@ -119,7 +151,6 @@ TEST_F(JobFailures, BlankBackCarriesWhatTheRealPagesCarry) {
         {"Norvex Orvane 210 Series", 600, "whole=1216x1200 raster=1216x768"},
         {"Norvex Orvane 210 Series", 1200, "whole=2432x1200 raster=2432x384"},
         {"Norvex Kavrin Series", 600, nullptr},
-        {"Norvex Lurran 3010 Series", 600, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " at " + std::to_string(c.resX));
@@ -205,11 +236,37 @@ TEST_F(JobFailures, PrinterConnectionThatGoesAwayEndsTheJobWithItsError) {
         inv.closedOutput = true;
         const FilterRun run = RunFilter(inv);
         EXPECT_EQ(run.status, 1) << run.err;
-        EXPECT_TRUE(run.HasLine("ERROR: Unable to write to the printer (Broken pipe); the job did not "
-                                "print completely"))
+        EXPECT_TRUE(run.HasLine("ERROR: The printer connection closed while the start of the job was sent."))
             << run.err;
+        EXPECT_TRUE(run.HasLine("DEBUG: main() :: Start doc Fail ! ")) << run.err;
         EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
     }
+}
+
+// The connection closes during the document start (nothing more is sent, no
+// page is started) or while page 2 goes out: one sentence names what was being
+// sent, the command layer's texts go to DEBUG lines only.
+TEST_F(JobFailures, ConnectionClosedMidJobNamesWhatWasBeingSent) {
+    for (const char* model : {"Norvex Orvane 210 Series", "Norvex Kavrin Series", "Norvex Lurran 3010 Series"})
+        for (const bool inPageTwo : {false, true}) {
+            SCOPED_TRACE(testing::Message() << model << (inPageTwo ? ", page 2" : ", document start"));
+            FilterInvocation inv = Invocation(Model(model), {Noise(), Noise(), Noise()});
+            inv.inProcess = true;
+            DecodeResult whole;
+            Listing(RunFilter(inv).out, &whole);
+            ASSERT_EQ(whole.pages.size(), 3u);
+            inv.outputLimit = inPageTwo ? whole.pages[1].offset + 40 : 20;
+            const FilterRun run = RunFilter(inv);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_TRUE(run.HasLine(inPageTwo ? "ERROR: The printer connection closed while page 2 was sent."
+                                              : "ERROR: The printer connection closed while the start of the "
+                                                "job was sent."))
+                << run.err;
+            EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
+            EXPECT_GE(run.CountLinesStartingWith("DEBUG: main() :: "), 1) << run.err;
+            EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), inPageTwo ? 2 : 0) << run.err;
+            EXPECT_LE(run.out.size(), inv.outputLimit);
+        }
 }
 
 // Killed outright in the middle of a manual-duplex job: the spool files were

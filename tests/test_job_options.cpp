@@ -6,7 +6,7 @@
 
 #include "driver_texts.h"
 #include "rastertoNorvex/cups_binding.h"
-#include "rastertoNorvex/job.h"
+#include "rastertoNorvex/job_state.h"
 #include "rastertoNorvex/job_options.h"
 #include "support/filter_runner.h"
 #include "support/ppd_fixture.h"

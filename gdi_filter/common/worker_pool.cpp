@@ -93,3 +93,8 @@ void WaitForWork(WorkerPool* pool, WorkGroup* group) {
     std::unique_lock<std::mutex> lock(pool->mutex);
     pool->done.wait(lock, [group] { return group->pending == 0; });
 }
+
+bool WorkDone(WorkerPool* pool, WorkGroup* group) {
+    std::lock_guard<std::mutex> lock(pool->mutex);
+    return group->pending == 0;
+}

@@ -51,3 +51,5 @@ bool PostWork(WorkerPool* pool, WorkGroup* group, std::function<void()> task);
 
 // Returns when every task posted in `group` has finished.
 void WaitForWork(WorkerPool* pool, WorkGroup* group);
+// Whether every task posted in `group` has finished, without waiting.
+bool WorkDone(WorkerPool* pool, WorkGroup* group);

@@ -142,8 +142,11 @@ int StartDoc_Z(const GDI_START_DOC_PARAM* pStartDocParam) {
     JobHostName(pjlPostComputerName, kComputerNameSize - 1);
     const char* hostFail = "Prnt_StartDoc() :: send pjlHostName Fail 0 ==  \n";
     if (!Sent(SendFixed(pjlPreComputerName, 0), hostFail)) return 0;
+    // A host without a name (or whose name cannot be had) owns the job with an
+    // empty value: the line is still ended, or the printer would read the next
+    // PJL line as the owner's name.
     const int hostLen = static_cast<int>(std::strlen(pjlPostComputerName));
-    if (!Sent(SendDataToFile(pjlPostComputerName, hostLen, 0), hostFail)) return 0;
+    if (hostLen > 0 && !Sent(SendDataToFile(pjlPostComputerName, hostLen, 0), hostFail)) return 0;
     if (!Sent(SendFixed(CRLF, 1), hostFail)) return 0;
 
     if (!Sent(SendFixed(pjlCmd, 0), "Prnt_StartDoc() :: send pjlPosCmd Fail 0 ==  \n")) return 0;

@@ -4,9 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/output.h"
+#include "rastertoNorvex/document_start.h"
+
 #include "common/platform.h"
-#include "rastertoNorvex/job.h"
+#include "prnt/model_name.h"
+#include "rastertoNorvex/job_state.h"
+#include "rastertoNorvex/report.h"
+#include "rastertoNorvex/signals.h"
 #include "rastertoNorvex/spool.h"
 
 namespace {
@@ -37,15 +41,18 @@ void FillStartDoc(JobState& job) {
 
 }  // namespace
 
-void StartDocument(JobState& job) {
+bool StartDocument(JobState& job) {
     job.iCopies = job.header.NumCopies;
     if (job.interactive && (job.platform == PLATFORM_C || job.platform == PLATFORM_Z))
         StartKeepAlive();
     FillStartDoc(job);
-    g_ismiddlepage = 1;
-    if (!Prnt_StartDoc(&job.startDocParam, job.platform))
+    NowSending(job, "the start of the job");
+    // Pages after a start the printer did not take would land outside a job.
+    if (!Prnt_StartDoc(&job.startDocParam, job.platform)) {
         ReportFailure(job, "main() :: Start doc Fail ! \n");
-    std::fflush(stdout);
-    g_ismiddlepage = 0;
+        return false;
+    }
+    BetweenCommands();
     AttachSpoolFiles(job);
+    return true;
 }

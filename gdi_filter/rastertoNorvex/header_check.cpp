@@ -3,7 +3,8 @@
 // billions; such a page is refused with one ERROR line.
 #include <cstdio>
 
-#include "rastertoNorvex/job.h"
+#include "rastertoNorvex/header_check.h"
+#include "rastertoNorvex/job_options.h"
 
 namespace {
 

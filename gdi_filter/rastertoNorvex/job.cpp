@@ -3,11 +3,17 @@
 #include <csignal>
 #include <cstdio>
 
-#include "common/output.h"
-#include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 
-char gPPDFile[kModelNameSize];
+#include "common/output.h"
+#include "prnt/model_name.h"
+#include "rastertoNorvex/cups_binding.h"
+#include "rastertoNorvex/job_end.h"
+#include "rastertoNorvex/job_start.h"
+#include "rastertoNorvex/job_state.h"
+#include "rastertoNorvex/page_loop.h"
+
+char gPPDFile[1024];
 
 namespace {
 
@@ -35,7 +41,6 @@ int RunJob(const JobRequest& request) {
     job.threads = request.threads;
     InitCUPSIMAGEDLL();
     InitCUPSDLL();
-    g_ismiddlepage = 1;
     std::setbuf(stderr, nullptr);
 
     int status = OpenJob(job, request);

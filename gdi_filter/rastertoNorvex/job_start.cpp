@@ -7,10 +7,16 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include "rastertoNorvex/job_start.h"
+
 #include "common/output.h"
 #include "prnt/model_list.h"
+#include "prnt/model_name.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
+#include "rastertoNorvex/job_end.h"
+#include "rastertoNorvex/job_state.h"
+#include "rastertoNorvex/signals.h"
 
 namespace {
 
@@ -86,7 +92,6 @@ int OpenJob(JobState& job, const JobRequest& request) {
         CleanUp(job);
         return 1;
     }
-    g_page = 0;
     job.iCopies = 1;
     return -1;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <malloc.h>
 
+#include "common/worker_pool.h"
 #include "rastertoNorvex/job.h"
 
 namespace {

@@ -1,19 +1,29 @@
 // The page loop: read each page header, set the page up, start the document on
-// the first page, and have the page converted and sent.
+// the first page, image the page and hand it to the page pipeline.
+#include "rastertoNorvex/page_loop.h"
+
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 
 #include "common/output.h"
 #include "common/platform.h"
 #include "prnt/model_list.h"
+#include "prnt/model_name.h"
 #include "rastertoNorvex/cups_binding.h"
-#include "rastertoNorvex/job.h"
+#include "rastertoNorvex/document_start.h"
+#include "rastertoNorvex/header_check.h"
+#include "rastertoNorvex/job_state.h"
+#include "rastertoNorvex/page_imaging.h"
+#include "rastertoNorvex/page_pipeline.h"
 #include "rastertoNorvex/spool.h"
 
 namespace {
 
-JobExit LeaveLoop() { return g_page > 0 ? JobExit::EndOfJob : JobExit::CleanUp; }
+JobExit LeaveLoop(const JobState& job) {
+    return job.pagesRead > 0 ? JobExit::EndOfJob : JobExit::CleanUp;
+}
 
 // The platform from the PPD's "PlatForm" text, only for a model not in the list.
 void PlatformFromPPD(JobState& job) {
@@ -69,7 +79,7 @@ void KeepFirstPageMode(JobState& job) {
         std::fprintf(stderr,
                      "DEBUG: Page %d asks for other sides or collation; the job keeps those of "
                      "its first page\n",
-                     g_page + 1);
+                     job.pagesRead + 1);
     job.SetValue(AUTODUPLEX, job.fixedAutoDuplex);
     job.SetValue(MANUALDUPLEX, job.fixedManualDuplex);
     job.SetValue(COLLATE, job.fixedCollate);
@@ -88,8 +98,7 @@ void BoundCopies(cups_page_header2_t& header) {
                  kMaxCopies, header.NumCopies);
 }
 
-}  // namespace
-
+// Page set-up: platform and paper table, PPD texts, options and function values.
 void SetUpPage(JobState& job) {
     job.paperSizeArray = GetPaperSizeArray(gPPDFile, &job.platform);
     PlatformFromPPD(job);
@@ -106,106 +115,96 @@ void SetUpPage(JobState& job) {
     std::fprintf(stderr, "DEBUG: ##platform = %d, ##autoduplex = %d\n", job.platform,
                  job.Value(AUTODUPLEX));
 
-    // Two-sided jobs on PLATFORM_Z printers that ask for it become manual duplex.
-    if (job.Value(AUTODUPLEX) != 0 && job.platform == PLATFORM_Z && job.iSupportManDuplex == 1) {
+    // Two-sided jobs on printers without a duplexer become manual duplex where
+    // the PPD says the model takes it; PLATFORM_M prints them one-sided
+    // otherwise (the backs would come out turned, with a blank sheet between).
+    const bool noDuplexer = job.platform == PLATFORM_Z || job.platform == PLATFORM_M;
+    if (job.Value(AUTODUPLEX) != 0 && noDuplexer && job.iSupportManDuplex == 1) {
         if (job.Value(AUTODUPLEX) == 2) job.mDuplexType = 1;
         job.SetValue(MANUALDUPLEX, 1);
         job.SetValue(AUTODUPLEX, 0);
         std::fprintf(stderr, "DEBUG: ##ManualDuplex = %d, type is %d\n", 1, job.mDuplexType);
+    } else if (job.Value(AUTODUPLEX) != 0 && job.platform == PLATFORM_M) {
+        job.SetValue(AUTODUPLEX, 0);
+        std::fputs("DEBUG: The printer has no duplexer; two-sided pages print one-sided unless "
+                   "manual duplex is asked for\n",
+                   stderr);
     }
     KeepFirstPageMode(job);
     if (job.Value(MANUALDUPLEX) == 1) GetPPDText(job.ppd, "MDuplex", job.DuplexMsg);
     if (job.Value(DPI1200) == 1 && job.platform == PLATFORM_M) job.b2Bit = 1;
 }
 
-namespace {
-
-// Ends the page still held (its image and page end go out first, as they had
-// before the next page was read), then leaves the loop the way `exit` says.
-JobExit Leave(JobState& job, PageInFlight& held, JobExit exit) {
-    FinishPage(job, held);
+// The pages still in the pipeline go out first (as they would have before the
+// next page was read), then the loop leaves the way `exit` says.
+JobExit Leave(PagePipeline& pipe, JobExit exit) {
+    DrainPipeline(pipe);
     return gPrinterStreamError != 0 ? JobExit::CleanUp : exit;
 }
 
 }  // namespace
 
 JobExit RunPages(JobState& job) {
-    // On PLATFORM_C and PLATFORM_M a page is one JBIG stream: with workers,
-    // it is compressed there beside the page before it, while the next page is
-    // read and halftoned here.
-    PageInFlight held;
+    PagePipeline pipe;
+    OpenPipeline(pipe, job);
     for (;;) {
         if (!pfcupsRasterReadHeader2(job.ras, &job.header)) {
             std::fputs("DEBUG: cupsRasterReadHeader2 return failure/end-of-file.\n", stderr);
-            return Leave(job, held, LeaveLoop());
+            return Leave(pipe, LeaveLoop(job));
         }
         std::fputs("DEBUG: cupsRasterReadHeader2 return OK.\n", stderr);
         log_page_header2(&job.header);
-        if (Canceled) return Leave(job, held, LeaveLoop());
+        if (Canceled) return Leave(pipe, LeaveLoop(job));
         // A page the filter cannot read ends the job: its lines cannot be told
         // from the next page's header.
         if (!CheckPageHeader(job.header)) {
             job.failed = true;
-            return Leave(job, held, LeaveLoop());
+            return Leave(pipe, LeaveLoop(job));
         }
         BoundCopies(job.header);
 
         // Even pages are cut from their spool file by a size table of fixed
         // length: a manual-duplex job ends at its last entry.
-        if (job.Value(MANUALDUPLEX) == 1 && g_page >= kMaxManualDuplexPages) {
-            FinishPage(job, held);
+        if (job.Value(MANUALDUPLEX) == 1 && job.pagesRead >= kMaxManualDuplexPages) {
+            DrainPipeline(pipe);
             std::fprintf(stderr,
                          "ERROR: Manual duplex takes at most %d pages; page %d and later are not "
                          "printed\n",
-                         kMaxManualDuplexPages, g_page + 1);
+                         kMaxManualDuplexPages, job.pagesRead + 1);
             job.failed = true;
-            return Leave(job, held, JobExit::EndOfJob);
+            return Leave(pipe, JobExit::EndOfJob);
         }
         SetUpPage(job);
         // A page that cannot be held is left out whole; the job goes on with
         // the next one and ends with status 1.
-        PreparedPage page;
-        if (!PreparePage(job, page)) {
+        PreparedPage prepared;
+        if (!PreparePage(job, prepared)) {
             job.failed = true;
             SkipPageRaster(job);
-            if (Canceled) return Leave(job, held, LeaveLoop());
+            if (Canceled) return Leave(pipe, LeaveLoop(job));
             continue;
         }
         // Spool files are made before the first byte goes out: a job that
         // cannot have them prints nothing.
-        if (g_page == 0 && !CreateSpoolFiles(job)) {
+        if (job.pagesRead == 0 && !CreateSpoolFiles(job)) {
             job.failed = true;
             return JobExit::CleanUp;
         }
         job.modeFixed = true;
-        ++g_page;
-        const bool pipelined = PageWorkers(job) != nullptr;
-        if (!pipelined)
-            std::fprintf(stderr, "PAGE: %d %d\n", g_page, static_cast<int>(job.header.NumCopies));
-        if (g_page == 1) StartDocument(job);
-        if (pipelined) {
-            PageInFlight next;
-            next.startAtOnce = !held.held;
-            const PageOutcome outcome = ConvertAndSendPage(job, page, &next);
-            CompressAside(job, next);
-            // The page before goes out whole before this one's page start.
-            FinishPage(job, held);
-            if (gPrinterStreamError != 0) return JobExit::CleanUp;
-            SendPageStart(job, next);
-            if (outcome == PageOutcome::CleanUp) return JobExit::CleanUp;
-            held = std::move(next);
-            if (gPrinterStreamError != 0) return JobExit::CleanUp;
-            if (Canceled) return Leave(job, held, JobExit::EndOfJob);
-            continue;
+        // Declared after the grey page: the page's bands are done with it
+        // before it goes.
+        auto page = std::make_unique<PipelinePage>();
+        page->number = ++job.pagesRead;
+        if (page->number == 1 && !StartDocument(job)) return JobExit::CleanUp;
+        FillPageStart(job, prepared, *page);
+        BeginPage(pipe, *page);
+        if (ImagePage(job, prepared, *page) == PageOutcome::CleanUp) {
+            AbandonPage(pipe, *page);
+            return JobExit::CleanUp;
         }
-        if (job.Value(MANUALDUPLEX) == 1) gSendDataToDevice = (g_page % 2 == 1) ? 1 : 0;
-
-        if (ConvertAndSendPage(job, page) == PageOutcome::CleanUp) return JobExit::CleanUp;
-        job.lastPageHeader = job.header;
+        SubmitPage(pipe, std::move(page));
         // Nothing more reaches a printer whose connection failed.
         if (gPrinterStreamError != 0) return JobExit::CleanUp;
-        if (Canceled) return JobExit::EndOfJob;
-        std::fflush(stdout);
-        g_ismiddlepage = 0;
+        if (Canceled) return Leave(pipe, JobExit::EndOfJob);
     }
 }

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +22,20 @@ ssize_t ReadFd(int fd, void* buffer, std::size_t bytes) {
     return count;
 }
 
+// How often a job with a page about to be ready looks at its input again.
+constexpr int kWaitingPollMs = 5;
+
+// Returns once the input has something to read (or has ended or failed: the
+// read then says so); until then the job gets on with its sends.
+void WaitForInput(RasterInput& input) {
+    pollfd ready{input.fd, POLLIN, 0};
+    for (int timeout = 0;; timeout = kWaitingPollMs) {
+        const int n = poll(&ready, 1, timeout);
+        if (n > 0 || (n < 0 && errno != EINTR)) return;
+        if (n == 0 && !input.whileWaiting(input.waitingContext)) return;
+    }
+}
+
 }  // namespace
 
 void StartRasterInput(RasterInput& input, int fd) {
@@ -32,6 +47,7 @@ void StartRasterInput(RasterInput& input, int fd) {
 ssize_t ReadRasterInput(void* context, unsigned char* buffer, std::size_t bytes) {
     RasterInput& input = *static_cast<RasterInput*>(context);
     if (input.next == input.end) {
+        if (input.whileWaiting) WaitForInput(input);
         if (!input.block || bytes >= kBlockBytes) return ReadFd(input.fd, buffer, bytes);
         const ssize_t count = ReadFd(input.fd, input.block.get(), kBlockBytes);
         if (count <= 0) return count;

@@ -16,6 +16,11 @@ struct RasterInput {
     std::unique_ptr<uint8_t[]> block;  // nullptr: no memory for it, reads go straight through
     std::size_t next = 0;
     std::size_t end = 0;
+    // Called while the input has nothing to read (a renderer still working on
+    // the next page): the job sends what is ready meanwhile. Returns true while
+    // something will be ready to send soon, to be called again shortly.
+    bool (*whileWaiting)(void* context) = nullptr;
+    void* waitingContext = nullptr;
 };
 
 // The libcups read callback (cups_raster_iocb_t) over a RasterInput.

@@ -1,13 +1,15 @@
 // Signals: CUPS cancels a job with SIGTERM, which only raises a flag that the
 // driver polls between steps; on PLATFORM_C and PLATFORM_Z an interval timer
 // keeps the printer connection alive while a page is being prepared.
+#include "rastertoNorvex/signals.h"
+
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include "common/output.h"
-#include "rastertoNorvex/job.h"
 
 namespace {
 
@@ -45,3 +47,10 @@ void StartKeepAlive() {
     tick.it_interval.tv_sec = 10;
     setitimer(ITIMER_REAL, &tick, nullptr);
 }
+
+void BetweenCommands() {
+    std::fflush(stdout);
+    g_ismiddlepage = 0;
+}
+
+void NoMoreFillers() { g_ismiddlepage = 1; }

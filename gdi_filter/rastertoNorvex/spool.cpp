@@ -11,7 +11,8 @@
 #include "prnt/duplex.h"
 #include "rastertoNorvex/blank_page.h"
 #include "rastertoNorvex/cups_binding.h"
-#include "rastertoNorvex/job.h"
+#include "rastertoNorvex/job_state.h"
+#include "rastertoNorvex/report.h"
 #include "rastertoNorvex/spool.h"
 
 namespace {
@@ -56,6 +57,7 @@ bool ResendSpool(JobState& job, int fd, const char* what, std::size_t chunkSize)
 
 void ResendCollatedCopies(JobState& job) {
     if (job.Value(COLLATE) == 1 && job.iCopies > 1 && job.Value(MANUALDUPLEX) != 1) {
+        NowSending(job, "the collated copies");
         for (unsigned copy = 1; copy < job.iCopies && !Canceled; ++copy) {
             const bool ok = ResendSpool(job, gCollateFile, "collate", kCollateChunk);
             std::fflush(stdout);
@@ -67,7 +69,7 @@ void ResendCollatedCopies(JobState& job) {
 
 void SendBlankBack(JobState& job) {
     if (!InsertBlankPage(job.lastPageHeader, &job.startPageParam, job.platform))
-        ReportNewFailures(job);
+        ReportFailure(job, "");
 }
 
 // The backs, from the last even page down to page 2, each cut from the even
@@ -102,6 +104,7 @@ bool SendBacks(JobState& job) {
 }
 
 void SendManualDuplex(JobState& job) {
+    NowSending(job, "the second side of the sheets");
     std::fprintf(stderr, "INFO:%s\n", job.DuplexMsg);
     gSendDataToDevice = 1;
     unsigned CollateCopies = 1;

@@ -1,7 +1,7 @@
 // Spool files for collated copies and manual duplex.
 #pragma once
 
-#include "rastertoNorvex/job.h"
+#include "rastertoNorvex/job_state.h"
 
 // Makes the spool files the job needs (first page, before the document start);
 // false, with an ERROR line, when one cannot be made. Each file is removed from

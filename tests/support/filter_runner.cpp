@@ -2,7 +2,9 @@
 #include "support/filter_runner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -58,6 +60,12 @@ pid_t Start(const FilterInvocation& inv, const TempDir& dir, int inputFd) {
         setenv("PPD", inv.ppd.c_str(), 1);
     for (const auto& e : inv.env) putenv(const_cast<char*>(e.c_str()));
     signal(SIGPIPE, SIG_DFL);  // as CUPS starts its filters, whatever the test ignores
+    if (inv.noKeepAlive) {
+        sigset_t alarm;
+        sigemptyset(&alarm);
+        sigaddset(&alarm, SIGALRM);
+        sigprocmask(SIG_BLOCK, &alarm, nullptr);
+    }
     if (inv.emptyHostName && (unshare(CLONE_NEWUTS) != 0 || sethostname("", 0) != 0)) _exit(125);
     std::vector<char*> argv = {const_cast<char*>(inv.program.c_str())};
     for (const auto& a : inv.args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -79,8 +87,16 @@ FilterRun Collect(pid_t pid, const TempDir& dir) {
 }
 
 std::vector<uint8_t> gInProcessOut;
+std::size_t gInProcessLimit = SIZE_MAX;
 
+// The printer takes blocks until the stream would pass the limit; that block
+// and every later one fail as a closed connection does.
 std::size_t KeepOutput(const void* data, std::size_t count) {
+    if (gInProcessOut.size() + count > gInProcessLimit) {
+        gInProcessLimit = 0;
+        errno = EPIPE;
+        return 0;
+    }
     const auto* p = static_cast<const uint8_t*>(data);
     gInProcessOut.insert(gInProcessOut.end(), p, p + count);
     return 1;
@@ -107,6 +123,7 @@ FilterRun RunInProcess(const FilterInvocation& inv) {
     request.output = KeepOutput;
     request.interactive = false;
     gInProcessOut.clear();
+    gInProcessLimit = inv.outputLimit;
     FilterRun run;
     testing::internal::CaptureStderr();
     run.status = RunJob(request);
@@ -179,6 +196,15 @@ bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
         const std::vector<std::string> lines = Lines(ReadAll(scratch_.File("stderr")));
         if (std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return StartsWith(l, prefix); }))
             return true;
+    }
+    return false;
+}
+
+bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
+                                  int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 10, usleep(10000)) {
+        const std::string out = ReadAll(scratch_.File("stdout"));
+        if (done(std::vector<uint8_t>(out.begin(), out.end()))) return true;
     }
     return false;
 }

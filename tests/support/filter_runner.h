@@ -3,7 +3,9 @@
 // standard output bytes, standard error lines and the exit status.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,11 @@ struct FilterInvocation {
     // Run with an empty host name (in a UTS namespace of its own; needs root).
     // A run that cannot have one exits with status 125.
     bool emptyHostName = false;
+    // In process: the connection closes once the printer has this many bytes.
+    std::size_t outputLimit = SIZE_MAX;
+    // Started with SIGALRM blocked: the keep-alive timer never fires, so the
+    // stream has no filler wherever a slow run would have had one.
+    bool noKeepAlive = false;
     // Standard output is a pipe whose reader has gone (a printer switched off).
     bool closedOutput = false;
     // The job runs in this process (RunJob, not interactive: no keep-alive and
@@ -64,6 +71,9 @@ public:
     bool Feed(const void* data, std::size_t size);
     // Waits until standard error has a line starting with `prefix` (or timeout).
     bool WaitForLine(const std::string& prefix, int timeoutMs = 30000);
+    // Waits until the printer stream written so far satisfies `done` (or timeout).
+    bool WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
+                       int timeoutMs = 30000);
     // Waits until the filter has its SIGTERM handler in place (or timeout).
     bool WaitForTermHandler(int timeoutMs = 10000);
     void Signal(int signal);

@@ -1,6 +1,6 @@
-// Page raster conversion: one CUPS raster page to one printed page. Paper and
-// image size, page start, raster lines into the grey page, turns, halftone,
-// image, page end.
+// A page's imaging: one CUPS raster page to the printer's dot page. Paper and
+// image size, the page-start record, raster lines into the grey page, turns,
+// halftone. What is sent, and when, is the page pipeline's.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,19 +12,18 @@
 #include <sys/mman.h>
 
 #include "common/last_error.h"
-#include "common/output.h"
 #include "common/paper_lookup.h"
 #include "common/platform.h"
 #include "common/rotate.h"
 #include "common/swap.h"
-#include "prnt/banded_image.h"
 #include "prnt/halftone.h"
-#include "prnt/image.h"
-#include "prnt/page.h"
 #include "prnt/send_page_param.h"
 #include "rastertoNorvex/cups_binding.h"
-#include "rastertoNorvex/job.h"
+#include "rastertoNorvex/job_state.h"
+#include "rastertoNorvex/page_imaging.h"
+#include "rastertoNorvex/page_pipeline.h"
 #include "rastertoNorvex/paper_override.h"
+#include "rastertoNorvex/report.h"
 
 namespace {
 
@@ -119,9 +118,9 @@ const char* UnprintableReason(const PreparedPage& g, int b2Bit) {
     return nullptr;
 }
 
-// The page-start record; fills startPageParam and says whether the page is
-// fed long edge first.
-void FillStartPage(JobState& job, const PreparedPage& g) {
+}  // namespace
+
+void FillPageStart(JobState& job, const PreparedPage& g, PipelinePage& page) {
     const cups_page_header2_t& header = job.header;
     GDI_START_PAGE_PARAM& p = job.startPageParam;
     const int platform = job.platform;
@@ -146,7 +145,7 @@ void FillStartPage(JobState& job, const PreparedPage& g) {
     p.copies = static_cast<uint16_t>(job.Value(COLLATE) == 1 ? 1 : header.NumCopies);
     p.marginX = g.marginX;
     p.marginY = g.marginY;
-    p.pageNum = static_cast<uint16_t>(g_page);
+    p.pageNum = static_cast<uint16_t>(page.number);
     p.userPhyPgW = static_cast<uint16_t>(
         static_cast<int64_t>(header.PageSize[0] / 72.0 * header.HWResolution[0]));
     p.userPhyPgH = static_cast<uint16_t>(
@@ -161,12 +160,16 @@ void FillStartPage(JobState& job, const PreparedPage& g) {
         SwapUSHORT(&p.userPhyPgW, &p.userPhyPgH);
         SwapUSHORT(&p.userPrntAreaW, &p.userPrntAreaH);
     }
+    page.start = p;
+    page.header = header;
 }
+
+namespace {
 
 // Pages printed upside down so that both sides of a sheet read the same way
 // up, by duplex mode, image rotation and feed direction.
-int Rotate180Wanted(const JobState& job) {
-    const bool even = g_page % 2 == 0;
+int Rotate180Wanted(const JobState& job, int number) {
+    const bool even = number % 2 == 0;
     const int rotation = job.Value(IMAGEROTATION);
     switch (job.Value(AUTODUPLEX)) {
         case 1:
@@ -184,14 +187,30 @@ int Rotate180Wanted(const JobState& job) {
     return inverted ? 1 - rotation : rotation;
 }
 
+// PLATFORM_C prints 600 or 1200 dpi each way, the others 600 dpi only: a page
+// rendered at another resolution would print at the wrong scale.
+bool PrinterHasResolution(int platform, const unsigned (&dpi)[2]) {
+    for (const unsigned d : dpi)
+        if (d != 600 && !(platform == PLATFORM_C && d == 1200)) return false;
+    return true;
+}
+
 }  // namespace
 
 bool PreparePage(JobState& job, PreparedPage& page) {
     const cups_page_header2_t& header = job.header;
+    if (!PrinterHasResolution(job.platform, header.HWResolution)) {
+        std::fprintf(stderr,
+                     "ERROR: Page %d was rendered at %u x %u dpi, a resolution this printer does "
+                     "not print (it prints %s).\n",
+                     job.pagesRead + 1, header.HWResolution[0], header.HWResolution[1],
+                     job.platform == PLATFORM_C ? "600 or 1200 dpi each way" : "600 x 600 dpi");
+        return false;
+    }
     PaperAndImageSize(job, page);
     if (const char* reason = UnprintableReason(page, job.b2Bit)) {
         std::fprintf(stderr, "ERROR: Page %d of %u x %u points cannot be printed: %s\n",
-                     g_page + 1, header.PageSize[0], header.PageSize[1], reason);
+                     job.pagesRead + 1, header.PageSize[0], header.PageSize[1], reason);
         return false;
     }
     const auto w = static_cast<std::size_t>(page.imgW);
@@ -202,7 +221,10 @@ bool PreparePage(JobState& job, PreparedPage& page) {
     page.pMonoImgBuf = Allocate<uint8_t>(w * h * (job.b2Bit ? 2 : 1) / 8);
     if (!page.pGrayImgLineBuf || !page.pGrayImgBuf || !page.pMonoImgBuf) {
         SetLastError("main() :: Malloc pGrayImgLineBuf or pMonoImgLineBuf or pMonoImgBuf Fail ! \n");
-        ReportNewFailures(job);
+        char sentence[96];
+        std::snprintf(sentence, sizeof sentence, "There is not enough memory to print page %d.",
+                      job.pagesRead + 1);
+        ReportFailure(job, "", sentence);
         return false;
     }
     return true;
@@ -215,138 +237,19 @@ void SkipPageRaster(JobState& job) {
         if (pfcupsRasterReadPixels(job.ras, line.get(), lineBytes) == 0) break;
 }
 
-namespace {
-
-// The job's pool, started once for its first page; nullptr for the rest of the
-// job when not one thread could be started.
-WorkerPool* JobWorkers(JobState& job, int threads) {
-    if (!job.workersTried) {
-        job.workersTried = true;
-        job.workers = StartWorkers(threads);
-        if (!job.workers)
-            std::fputs("DEBUG: No worker thread could be started; the pages are imaged sequentially\n",
-                       stderr);
-    }
-    return job.workers.get();
-}
-
-}  // namespace
-
-// The job's worker threads, started for the first page that bands its image
-// (PLATFORM_Z); nullptr when the job runs sequentially.
-WorkerPool* BandWorkers(JobState& job) {
-    if (job.platform != PLATFORM_Z || job.threads <= 1) return nullptr;
-    return JobWorkers(job, job.threads);
-}
-
-WorkerPool* PageWorkers(JobState& job) {
-    if (job.platform == PLATFORM_Z || job.threads <= 1) return nullptr;
-    // Two pages are compressed at once while the next is read and halftoned here.
-    return JobWorkers(job, std::min(job.threads, kPagesInFlight));
-}
-
-namespace {
-
-void StartDeferredPage(JobState& job, PageInFlight& page) {
-    page.started = true;
-    std::fprintf(stderr, "PAGE: %d %d\n", page.number, static_cast<int>(page.header.NumCopies));
-    if (job.Value(MANUALDUPLEX) == 1) gSendDataToDevice = (page.number % 2 == 1) ? 1 : 0;
-    g_ismiddlepage = 1;
-    if (!Prnt_StartPage(&page.start, job.platform)) ReportFailure(job, "main() :: Start page Fail ! \n");
-    std::fflush(stdout);
-    g_ismiddlepage = 0;
-}
-
-}  // namespace
-
-void CompressAside(JobState& job, PageInFlight& page) {
-    // A page that cannot be compressed is left to FinishPage, which reports why.
-    if (!page.held || !page.imageToSend || !IsEncodableImage(page.send)) return;
-    WorkerPool* const pool = PageWorkers(job);
-    auto compression = std::unique_ptr<PageCompression>(new (std::nothrow) PageCompression);
-    if (!pool || !compression) return;
-    const std::size_t rawBytes = std::size_t{page.send.whlImgW} / 8 * page.send.whlImgH;
-    if (!ReserveBytes(&compression->image, CompressedSizeGuess(rawBytes))) return;
-    PageCompression* const c = compression.get();
-    const GDI_SEND_PAGE_PARAM send = page.send;
-    const int platform = job.platform;
-    if (!PostWork(pool, &c->group, [c, send, platform] {
-            c->ok = CompressImageBand(send, JbigParamsFor(send, platform), 0, platform, &c->image,
-                                      &c->checksum) == 1;
-        }))
-        return;
-    c->pool = pool;
-    page.compression = std::move(compression);
-}
-
-void SendPageStart(JobState& job, PageInFlight& page) {
-    if (!page.started) StartDeferredPage(job, page);
-    gImageCoverage = page.coverage;
-}
-
-void FinishPage(JobState& job, PageInFlight& page) {
-    if (!page.held) return;
-    page.held = false;
-    const int platform = job.platform;
-    // The routing files the bytes by the page they belong to (odd or even side).
-    const int pageBeingRead = g_page;
-    g_page = page.number;
-    gImageCoverage = page.coverage;
-    g_ismiddlepage = 1;
-    int sent = 0;
-    if (page.compression) {
-        WaitForWork(page.compression->pool, &page.compression->group);
-        page.compression->pool = nullptr;
-    }
-    if (page.compression && page.compression->ok) {
-        gImageChecksum = page.compression->checksum;
-        sent = SendPageImage(&page.send, JbigParamsFor(page.send, platform),
-                             page.compression->image, platform);
-    } else {
-        sent = Prnt_SendPage(&page.send, platform);  // compressed here, failures reported as ever
-    }
-    page.compression.reset();
-    page.dots.reset();
-    if (!sent) ReportFailure(job, "main() :: Send page Fail!\n");
-    std::fflush(stdout);
-    if (!Prnt_EndPage(&page.end, platform)) ReportFailure(job, "main() :: End page Fail ! \n");
-    std::fflush(stdout);
-    g_ismiddlepage = 0;
-    job.lastPageHeader = page.header;
-    g_page = pageBeingRead;
-}
-
-PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* deferred) {
+PageOutcome ImagePage(JobState& job, PreparedPage& prepared, PipelinePage& page) {
     cups_page_header2_t& header = job.header;
     const int platform = job.platform;
+    const int number = page.number;
 
-    FillStartPage(job, page);
-    if (deferred) {
-        deferred->held = false;
-        deferred->number = g_page;
-        deferred->header = header;
-        deferred->start = job.startPageParam;
-        // As on the sequential path, the printer gets the page start before
-        // the page's lines are read (and keep-alive fillers while they come)
-        // when no page before it waits to be ended.
-        if (deferred->startAtOnce) StartDeferredPage(job, *deferred);
-        gImageCoverage = 0;  // the held page's own count is in its record
-    } else {
-        g_ismiddlepage = 1;
-        if (!Prnt_StartPage(&job.startPageParam, platform))
-            ReportFailure(job, "main() :: Start page Fail ! \n");
-        std::fflush(stdout);
-        g_ismiddlepage = 0;
-    }
-
-    uint32_t fwImgWPixel = static_cast<uint32_t>(page.imgW);
-    uint32_t fwImgHPixel = static_cast<uint32_t>(page.imgH);
-    const std::size_t bytesPerLine = page.bytesPerLine;
+    uint32_t fwImgWPixel = static_cast<uint32_t>(prepared.imgW);
+    uint32_t fwImgHPixel = static_cast<uint32_t>(prepared.imgH);
+    const std::size_t bytesPerLine = prepared.bytesPerLine;
     const std::size_t greyBytes = std::size_t{fwImgWPixel} * fwImgHPixel;
     const std::size_t monoBytes = greyBytes * (job.b2Bit ? 2 : 1) / 8;
-    Buffer<uint8_t>& pGrayImgLineBuf = page.pGrayImgLineBuf;
-    Buffer<uint8_t>& pGrayImgBuf = page.pGrayImgBuf;
-    Buffer<uint8_t>& pMonoImgBuf = page.pMonoImgBuf;
+    Buffer<uint8_t>& pGrayImgLineBuf = prepared.pGrayImgLineBuf;
+    Buffer<uint8_t>& pGrayImgBuf = prepared.pGrayImgBuf;
+    Buffer<uint8_t>& pMonoImgBuf = prepared.pMonoImgBuf;
     PreferHugePages(pGrayImgBuf.get(), greyBytes);
     PreferHugePages(pMonoImgBuf.get(), monoBytes);
     std::memset(pMonoImgBuf.get(), 0, monoBytes);
@@ -362,22 +265,20 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* 
     bool blankSoFar = true;
     std::size_t rowsWritten = 0;  // once ink was seen, rows [0, rowsWritten) are final
 
-    // On PLATFORM_Z a page that is not turned has its bands halftoned and
-    // compressed on the workers while the lines below them are still read.
-    // Declared after the page's buffers, it waits for its bands before they go.
-    WorkerPool* const workers = BandWorkers(job);
-    BandedPageImage banded;
-    const bool turned = Rotate180Wanted(job) == 1 || job.startPageParam.feedEdge == kFeedLongEdge;
-    if (workers && !turned)
-        StartBandedImage(&banded, workers,
-                         MakeSendPageParam(fwImgWPixel, fwImgHPixel, false, platform,
-                                           header.HWResolution[0], pMonoImgBuf.get()),
-                         grey, job.Value(NEGATIVEPRINT), job.Value(DPI1200));
+    // A page that is not turned can have its bands halftoned and compressed
+    // (PLATFORM_Z, on workers) while the lines below them are still read.
+    const int bRotate180 = Rotate180Wanted(job, number);
+    const bool turned = bRotate180 == 1 || job.startPageParam.feedEdge == kFeedLongEdge;
+    if (!turned)
+        StartBands(job, page,
+                   MakeSendPageParam(fwImgWPixel, fwImgHPixel, false, platform,
+                                     header.HWResolution[0], pMonoImgBuf.get()),
+                   grey);
     unsigned linesRead = 0;
     for (unsigned y = 0; y < header.cupsHeight; ++y, ++linesRead) {
         if (Canceled) break;
         if (y % 128 == 0)
-            std::fprintf(stderr, "INFO: Printing page %d, %u%% complete...\n", g_page,
+            std::fprintf(stderr, "INFO: Printing page %d, %u%% complete...\n", number,
                          y * 100 / header.cupsHeight);
         // No need to clear the line first: a failed read leaves nothing of it used.
         uint8_t* line = pGrayImgLineBuf.get();
@@ -397,19 +298,13 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* 
         std::memcpy(row, src, copyBytes);
         std::memset(row + copyBytes, 0xFF, fwImgWPixel - copyBytes);
         rowsWritten = std::size_t{y} + 1;
-        if (banded.pool && rowsWritten % kJbigBandHeight == 0) PostFinalRows(&banded, rowsWritten);
+        RowsFinal(page, static_cast<uint32_t>(rowsWritten));
     }
-    if (Canceled && platform == PLATFORM_M) {
-        if (deferred) {
-            deferred->held = false;
-            deferred->imageToSend = false;
-        }
-        return PageOutcome::CleanUp;
-    }
+    if (Canceled && platform == PLATFORM_M) return PageOutcome::CleanUp;
     // A raster that stops early is still closed as a page (the printer is never
     // left inside one), but the job did not print as sent.
     if (linesRead < header.cupsHeight && !Canceled) {
-        std::fprintf(stderr, "ERROR: Page %d ended after %u of its %u raster lines\n", g_page,
+        std::fprintf(stderr, "ERROR: Page %d ended after %u of its %u raster lines\n", number,
                      linesRead, header.cupsHeight);
         job.failed = true;
     }
@@ -419,53 +314,45 @@ PageOutcome ConvertAndSendPage(JobState& job, PreparedPage& page, PageInFlight* 
 
     // Turns: upside down for duplex and rotation, a quarter for long-edge feed.
     // A blank page looks the same either way; only its sizes follow the turn.
-    const int bRotate180 = Rotate180Wanted(job);
-    std::fprintf(stderr, "DEBUG: ##page is %d, rotate180 is %d\n", g_page, bRotate180);
+    std::fprintf(stderr, "DEBUG: ##page is %d, rotate180 is %d\n", number, bRotate180);
+    char sentence[96];
     if (bRotate180 == 1 && !blankPage &&
-        !Rotate180(reinterpret_cast<char*>(grey), fwImgWPixel, fwImgHPixel))
-        ReportFailure(job, "main() :: Rotate 180 Fail. \n");
+        !Rotate180(reinterpret_cast<char*>(grey), fwImgWPixel, fwImgHPixel)) {
+        std::snprintf(sentence, sizeof sentence, "Page %d could not be turned upside down.", number);
+        ReportFailure(job, "main() :: Rotate 180 Fail. \n", sentence);
+    }
     uint32_t iRealImgWByte = header.cupsBytesPerLine;
     if (job.startPageParam.feedEdge == kFeedLongEdge) {
         // The sizes follow the buffer: swapped only when the turn was made.
         if (blankPage || Rotate90(grey, fwImgWPixel, fwImgHPixel))
             SwapUINT(&fwImgWPixel, &fwImgHPixel);
-        else
-            ReportFailure(job, "main() :: Rotate 90 Fail. \n");
+        else {
+            std::snprintf(sentence, sizeof sentence, "Page %d could not be turned for long-edge feed.",
+                          number);
+            ReportFailure(job, "main() :: Rotate 90 Fail. \n", sentence);
+        }
         iRealImgWByte = header.cupsHeight;
     }
 
-    GDI_SEND_PAGE_PARAM send = MakeSendPageParam(fwImgWPixel, fwImgHPixel, job.b2Bit == 1, platform,
-                                                 header.HWResolution[0], pMonoImgBuf.get());
-    if (workers && !banded.pool)
-        StartBandedImage(&banded, workers, send, grey, job.Value(NEGATIVEPRINT), job.Value(DPI1200));
-    if (!blankPage && !banded.pool)
+    page.send = MakeSendPageParam(fwImgWPixel, fwImgHPixel, job.b2Bit == 1, platform,
+                                  header.HWResolution[0], pMonoImgBuf.get());
+    StartBands(job, page, page.send, grey);
+    page.blank = blankPage;
+    page.coverage = 0;
+    if (!blankPage && !page.bands) {
+        gImageCoverage = 0;
         HalftoneDither(grey, fwImgWPixel, fwImgHPixel, pMonoImgBuf.get(), iRealImgWByte,
                        job.Value(NEGATIVEPRINT), job.Value(DPI1200), platform);
+        page.coverage = gImageCoverage;
+    }
 
-    GDI_END_PAGE_PARAM end{};
-    end.page = g_page;
+    GDI_END_PAGE_PARAM& end = page.end;
+    end = GDI_END_PAGE_PARAM{};
+    end.page = number;
     end.bMachDup = job.Value(AUTODUPLEX) != 0 ? 1 : 0;
     end.resolutionE = static_cast<int32_t>(header.HWResolution[0]);
     end.paperWidthE = static_cast<int32_t>(header.PageSize[0] / 72.0 * 25.4);
     end.densityE = job.Value(DENSITY);
-    if (deferred) {
-        deferred->held = true;
-        deferred->imageToSend = true;
-        deferred->send = send;
-        deferred->end = end;
-        deferred->coverage = gImageCoverage;
-        deferred->dots = std::move(pMonoImgBuf);
-        return PageOutcome::Sent;
-    }
-
-    g_ismiddlepage = 1;
-    const int sent = banded.pool ? Prnt_SendBandedPage(&banded, !blankPage, &send)
-                                 : Prnt_SendPage(&send, platform);
-    if (!sent) ReportFailure(job, "main() :: Send page Fail!\n");
-    std::fflush(stdout);
-
-    if (!Prnt_EndPage(&end, platform)) ReportFailure(job, "main() :: End page Fail ! \n");
-    std::fflush(stdout);
-    g_ismiddlepage = 0;
-    return PageOutcome::Sent;
+    page.dots = std::move(pMonoImgBuf);
+    return PageOutcome::Imaged;
 }
