@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "access.h"
-#include "common/paper_lookup.h"
+#include "catalogue/paper_lookup.h"
 #include "common/platform.h"
 #include "document_formats.h"
-#include "driver_texts.h"
+#include "catalogue/driver_texts.h"
 #include "drivers.h"
 #include "raster_job.h"
 #include "vendor_options.h"

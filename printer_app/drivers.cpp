@@ -5,7 +5,7 @@
 #include <string>
 #include <strings.h>
 
-#include "ppd_name.h"
+#include "catalogue/ppd_name.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <pappl/pappl.h>
 
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 
 // PAPPL's driver table, built once from the model list: driver name
 // "norvex-dolvek-m1180" (the model's PPD name), description the model name,

@@ -9,7 +9,7 @@
 
 #include <pappl/pappl.h>
 
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 
 struct JobTicket {
     int copies = 1;

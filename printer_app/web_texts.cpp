@@ -11,9 +11,9 @@
 #include <string>
 
 #include "common/platform.h"
-#include "driver_texts.h"
+#include "catalogue/driver_texts.h"
 #include "filter_options.h"
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 #include "vendor_options.h"
 
 namespace {

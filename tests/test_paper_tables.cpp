@@ -6,11 +6,11 @@
 #include <set>
 #include <string>
 
-#include "common/paper_lookup.h"
+#include "catalogue/paper_lookup.h"
 #include "common/platform.h"
-#include "driver_texts.h"
-#include "prnt/model_list.h"
-#include "prnt/paper_tables.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/model_list.h"
+#include "catalogue/paper_tables.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/paper_override.h"
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "common/platform.h"
-#include "driver_texts.h"
-#include "ppd_name.h"
-#include "prnt/model_list.h"
-#include "prnt/paper_tables.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/ppd_name.h"
+#include "catalogue/model_list.h"
+#include "catalogue/paper_tables.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "common/paper_lookup.h"
+#include "catalogue/paper_lookup.h"
 #include "common/platform.h"
-#include "driver_texts.h"
-#include "prnt/model_list.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/model_list.h"
 
 namespace {
 
