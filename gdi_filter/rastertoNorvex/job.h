@@ -17,7 +17,7 @@
 #include "prnt/image.h"
 #include "prnt/page.h"
 #include "prnt/model_name.h"
-#include "prnt/paper_tables.h"
+#include "catalogue/paper_tables.h"
 #include "rastertoNorvex/job_options.h"
 #include "rastertoNorvex/raster_input.h"
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "common/output.h"
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 

@@ -13,7 +13,7 @@
 
 #include "common/last_error.h"
 #include "common/output.h"
-#include "common/paper_lookup.h"
+#include "catalogue/paper_lookup.h"
 #include "common/platform.h"
 #include "common/rotate.h"
 #include "common/swap.h"

@@ -6,7 +6,7 @@
 
 #include "common/output.h"
 #include "common/platform.h"
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 #include "rastertoNorvex/spool.h"
