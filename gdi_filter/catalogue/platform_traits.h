@@ -3,6 +3,7 @@
 // Application read a capability or an option keyword from.
 #pragma once
 
+#include "catalogue/paper_tables.h"
 #include "common/platform.h"
 
 struct Resolution {
@@ -19,13 +20,14 @@ struct PlatformTraits {
     bool twoBit;                // 2 bits a dot at 1200 dpi quality ("DPI1200")
     bool fineMode;              // the printer's fine print mode ("FineMode")
     int bandHeight;             // lines per JBIG stream; 0: the page is one stream
+    const PAPER_SIZE_INFO* paperTable;  // of a model the list lacks, named only by its "PlatForm"
 };
 
-// duplexer, twoSidedByHand, manualDuplex, resolutions, twoBit, fineMode, bandHeight
+// duplexer, twoSidedByHand, manualDuplex, resolutions, twoBit, fineMode, bandHeight, paperTable
 inline constexpr PlatformTraits kPlatformTraits[] = {
-    {PLATFORM_C, "PLATFORM_C", true,  false, false, {{600, 600}, {1200, 600}, {1200, 1200}}, false, false,   0},
-    {PLATFORM_Z, "PLATFORM_Z", false, true,  true,  {{600, 600}},                            false, true,  256},
-    {PLATFORM_M, "PLATFORM_M", false, false, true,  {{600, 600}},                            true,  false,   0},
+    {PLATFORM_C, "PLATFORM_C", true,  false, false, {{600, 600}, {1200, 600}, {1200, 1200}}, false, false,   0, gPaperSizeArray_Orvane},
+    {PLATFORM_Z, "PLATFORM_Z", false, true,  true,  {{600, 600}},                            false, true,  256, gPaperSizeArray_Dolvek_Serith},
+    {PLATFORM_M, "PLATFORM_M", false, false, true,  {{600, 600}},                            true,  false,   0, gPaperSizeArray_Lurran_Tessik},
 };
 
 // The traits of a platform, or nullptr for PLATFORM_NONE and unknown codes.
