@@ -7,6 +7,7 @@
 #include "common/output.h"
 #include "common/platform.h"
 #include "catalogue/model_list.h"
+#include "catalogue/platform_traits.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 #include "rastertoNorvex/spool.h"
@@ -18,15 +19,9 @@ JobExit LeaveLoop() { return g_page > 0 ? JobExit::EndOfJob : JobExit::CleanUp; 
 // The platform from the PPD's "PlatForm" text, only for a model not in the list.
 void PlatformFromPPD(JobState& job) {
     if (!GetPPDText(job.ppd, "PlatForm", job.PlatformMsg) || job.platform != 0) return;
-    if (!strcasecmp(job.PlatformMsg, "PLATFORM_M")) {
-        job.platform = PLATFORM_M;
-        job.paperSizeArray = gPaperSizeArray_Lurran_Tessik;
-    } else if (!strcasecmp(job.PlatformMsg, "PLATFORM_C")) {
-        job.platform = PLATFORM_C;
-        job.paperSizeArray = gPaperSizeArray_Orvane;
-    } else if (!strcasecmp(job.PlatformMsg, "PLATFORM_Z")) {
-        job.platform = PLATFORM_Z;
-        job.paperSizeArray = gPaperSizeArray_Dolvek_Serith;
+    if (const PlatformTraits* traits = TraitsOf(PlatformOfKeyword(job.PlatformMsg))) {
+        job.platform = traits->platform;
+        job.paperSizeArray = traits->paperTable;
     }
 }
 
