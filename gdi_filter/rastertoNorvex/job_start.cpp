@@ -9,6 +9,7 @@
 
 #include "common/output.h"
 #include "catalogue/model_list.h"
+#include "catalogue/platform_traits.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
 
@@ -20,10 +21,7 @@ bool KnowsPlatform(JobState& job, const char* path) {
     int platform = 0;
     if (GetPaperSizeArray(gPPDFile, &platform) != nullptr) return true;
     char text[kPPDTextSize];
-    if (GetPPDText(job.ppd, "PlatForm", text) &&
-        (!strcasecmp(text, "PLATFORM_C") || !strcasecmp(text, "PLATFORM_Z") ||
-         !strcasecmp(text, "PLATFORM_M")))
-        return true;
+    if (GetPPDText(job.ppd, "PlatForm", text) && PlatformOfKeyword(text) != PLATFORM_NONE) return true;
     std::fprintf(stderr,
                  "ERROR: The PPD file \"%s\" is for \"%s\", a model this filter does not know, "
                  "and names no PlatForm (PLATFORM_C, PLATFORM_Z or PLATFORM_M)\n",
