@@ -14,6 +14,7 @@
 #include "common/last_error.h"
 #include "common/output.h"
 #include "catalogue/paper_lookup.h"
+#include "catalogue/platform_traits.h"
 #include "common/platform.h"
 #include "common/rotate.h"
 #include "common/swap.h"
@@ -104,10 +105,8 @@ void PaperAndImageSize(JobState& job, PreparedPage& g) {
         if (g.imgH > 0) g.imgH = RoundUp(g.imgH, 8);
         g.paperSize = job.platform == PLATFORM_C ? kCustomPaper_C : 0;
     }
-    if (job.platform == PLATFORM_C) {
-        if (header.HWResolution[0] == 1200) g.imgW *= 2;
-        if (header.HWResolution[1] == 1200) g.imgH *= 2;
-    }
+    if (header.HWResolution[0] == 1200 && Prints1200Across(job.platform)) g.imgW *= 2;
+    if (header.HWResolution[1] == 1200 && Prints1200Down(job.platform)) g.imgH *= 2;
 }
 
 // Why a page cannot be held, or nullptr. Checked before any buffer is sized.
@@ -128,8 +127,8 @@ void FillStartPage(JobState& job, const PreparedPage& g) {
     p = GDI_START_PAGE_PARAM{};
     p.paperSize = g.paperSize;
     p.mediaType = static_cast<uint16_t>(header.cupsMediaType);
-    const uint16_t resolutionX = platform == PLATFORM_C && header.HWResolution[0] == 1200 ? 1200 : 600;
-    const uint16_t resolutionY = platform == PLATFORM_C && header.HWResolution[1] == 1200 ? 1200 : 600;
+    const uint16_t resolutionX = Prints1200Across(platform) && header.HWResolution[0] == 1200 ? 1200 : 600;
+    const uint16_t resolutionY = Prints1200Down(platform) && header.HWResolution[1] == 1200 ? 1200 : 600;
     const uint16_t unit = platform == PLATFORM_M ? 1 : 10;  // C and Z take tens of dpi
     p.resolutionX = resolutionX / unit;
     p.resolutionY = resolutionY / unit;
