@@ -110,7 +110,7 @@ void SetUpPage(JobState& job) {
     }
     KeepFirstPageMode(job);
     if (job.Value(MANUALDUPLEX) == 1) GetPPDText(job.ppd, "MDuplex", job.DuplexMsg);
-    if (job.Value(DPI1200) == 1 && job.platform == PLATFORM_M) job.b2Bit = 1;
+    if (job.Value(DPI1200) == 1 && TraitsOf(job.platform) != nullptr && TraitsOf(job.platform)->twoBit) job.b2Bit = 1;
 }
 
 namespace {
