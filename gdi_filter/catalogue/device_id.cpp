@@ -83,7 +83,8 @@ const NorvexModel* ModelOfDeviceId(const char* deviceId, bool* isNorvex) {
     const std::string ourMaker = Lower(MakerOf(gNorvexModels[0].name));
     // "Norvex", "NORVEX", "Norvex Inc.", "Norvex, Inc."; or no maker and the
     // maker in front of the model.
-    *isNorvex = StartsWithWord(Words(maker), ourMaker) || (Words(maker).empty() && StartsWithWord(Words(model), ourMaker));
+    *isNorvex = StartsWithWord(Words(maker), ourMaker) ||
+                (Words(maker).empty() && StartsWithWord(Words(model), ourMaker));
     if (!*isNorvex) return nullptr;
     const std::string wanted = Designation(model, ourMaker);
     if (wanted.empty()) return nullptr;
