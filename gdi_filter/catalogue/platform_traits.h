@@ -3,6 +3,8 @@
 // Application read a capability or an option keyword from.
 #pragma once
 
+#include <iterator>
+
 #include "catalogue/paper_tables.h"
 #include "common/platform.h"
 
@@ -30,11 +32,19 @@ inline constexpr PlatformTraits kPlatformTraits[] = {
     {PLATFORM_M, "PLATFORM_M", false, false, true,  {{600, 600}},                            true,  false,   0, gPaperSizeArray_Lurran_Tessik},
 };
 
+// The row of a platform in kPlatformTraits, or -1 for PLATFORM_NONE and
+// unknown codes. (An index, not a pointer: compilers with sanitizers do not
+// take a global's address compared with nullptr as a constant.)
+constexpr int TraitsRow(int platform) {
+    for (int row = 0; row < static_cast<int>(std::size(kPlatformTraits)); ++row)
+        if (kPlatformTraits[row].platform == platform) return row;
+    return -1;
+}
+
 // The traits of a platform, or nullptr for PLATFORM_NONE and unknown codes.
-constexpr const PlatformTraits* TraitsOf(int platform) {
-    for (const PlatformTraits& traits : kPlatformTraits)
-        if (traits.platform == platform) return &traits;
-    return nullptr;
+inline const PlatformTraits* TraitsOf(int platform) {
+    const int row = TraitsRow(platform);
+    return row < 0 ? nullptr : &kPlatformTraits[row];
 }
 
 // The platform whose "PlatForm" keyword is `text` in any case, else PLATFORM_NONE.
@@ -52,9 +62,9 @@ inline bool HasDuplexer(int platform) {
 
 // Whether the printer prints at x by y dots per inch.
 constexpr bool TakesResolution(int platform, int x, int y) {
-    const PlatformTraits* traits = TraitsOf(platform);
-    if (traits == nullptr) return false;
-    for (const Resolution& resolution : traits->resolutions)
+    const int row = TraitsRow(platform);
+    if (row < 0) return false;
+    for (const Resolution& resolution : kPlatformTraits[row].resolutions)
         if (resolution.x != 0 && resolution.x == x && resolution.y == y) return true;
     return false;
 }
@@ -62,16 +72,16 @@ constexpr bool TakesResolution(int platform, int x, int y) {
 // Whether the printer prints 1200 dots an inch across, respectively down: a
 // raster of that resolution there has twice the dots of the 600 dpi image.
 constexpr bool Prints1200Across(int platform) {
-    const PlatformTraits* traits = TraitsOf(platform);
-    if (traits == nullptr) return false;
-    for (const Resolution& resolution : traits->resolutions)
+    const int row = TraitsRow(platform);
+    if (row < 0) return false;
+    for (const Resolution& resolution : kPlatformTraits[row].resolutions)
         if (resolution.x == 1200) return true;
     return false;
 }
 constexpr bool Prints1200Down(int platform) {
-    const PlatformTraits* traits = TraitsOf(platform);
-    if (traits == nullptr) return false;
-    for (const Resolution& resolution : traits->resolutions)
+    const int row = TraitsRow(platform);
+    if (row < 0) return false;
+    for (const Resolution& resolution : kPlatformTraits[row].resolutions)
         if (resolution.y == 1200) return true;
     return false;
 }
@@ -105,24 +115,14 @@ inline constexpr VendorOption kVendorOptions[] = {
 };
 
 // Whether the option changes anything on the platform.
-constexpr bool Applies(const VendorOption& option, int platform) {
+inline bool Applies(const VendorOption& option, int platform) {
     const PlatformTraits* traits = TraitsOf(platform);
     return traits != nullptr && (option.appliesTo == nullptr || traits->*option.appliesTo);
 }
 
 // Whether the PPDs of every platform carry the option (in their common part).
-constexpr bool InEveryPpd(const VendorOption& option) {
+inline bool InEveryPpd(const VendorOption& option) {
     return option.appliesTo == nullptr || option.inEveryPpd;
-}
-
-// The option of that filter keyword, or nullptr.
-constexpr const VendorOption* VendorOptionOf(const char* keyword) {
-    for (const VendorOption& option : kVendorOptions) {
-        const char *a = option.keyword, *b = keyword;
-        while (*a != '\0' && *a == *b) ++a, ++b;
-        if (*a == *b) return &option;
-    }
-    return nullptr;
 }
 
 // Every platform prints at 600 dpi, the resolution the PPDs declare for all.
