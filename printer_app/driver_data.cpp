@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "access.h"
-#include "common/paper_lookup.h"
-#include "common/platform.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/paper_lookup.h"
+#include "catalogue/platform_traits.h"
 #include "document_formats.h"
-#include "driver_texts.h"
 #include "drivers.h"
 #include "raster_job.h"
-#include "vendor_options.h"
 
 namespace {
 
@@ -68,6 +67,20 @@ const std::vector<std::string>& MediaOf(const PAPER_SIZE_INFO* table) {
 }
 
 static_assert(std::size(kVendorOptions) <= PAPPL_MAX_VENDOR, "PAPPL holds at most 32 vendor options");
+
+// The printer's resolutions that the app offers: the square ones, which
+// renderers draw at.
+void SetResolutions(pappl_pr_driver_data_t* data, const PlatformTraits& traits) {
+    data->num_resolution = 0;
+    for (const Resolution& resolution : traits.resolutions) {
+        if (resolution.x == 0 || resolution.x != resolution.y) continue;
+        data->x_resolution[data->num_resolution] = resolution.x;
+        data->y_resolution[data->num_resolution] = resolution.y;
+        ++data->num_resolution;
+    }
+    data->x_default = traits.resolutions[0].x;
+    data->y_default = traits.resolutions[0].y;
+}
 
 void AddVendorBoolean(pappl_pr_driver_data_t* data, ipp_t* attrs, const char* name) {
     data->vendor[data->num_vendor++] = name;
@@ -152,7 +165,9 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
     // Every printer, whether added by a client, found by auto-add or loaded
     // from the state file, is made here: its device is checked here.
     static const AccessPolicy kNoFileDevices{};
-    const AccessPolicy& policy = cbData != nullptr ? *static_cast<const AccessPolicy*>(cbData) : kNoFileDevices;
+    const auto* callbackData = static_cast<const DriverCallbackData*>(cbData);
+    const AccessPolicy& policy =
+        callbackData != nullptr && callbackData->policy != nullptr ? *callbackData->policy : kNoFileDevices;
     std::string why;
     if (!IsDeviceAllowed(policy, deviceUri, why)) {
         papplLog(system, PAPPL_LOGLEVEL_ERROR, "The device \"%s\" is refused: %s.", deviceUri ? deviceUri : "",
@@ -184,13 +199,7 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
         PAPPL_SIDES_ONE_SIDED | PAPPL_SIDES_TWO_SIDED_LONG_EDGE | PAPPL_SIDES_TWO_SIDED_SHORT_EDGE;
     data->sides_default = PAPPL_SIDES_ONE_SIDED;
 
-    data->num_resolution = 1;
-    data->x_resolution[0] = data->y_resolution[0] = 600;
-    if (model->platform == PLATFORM_C) {
-        data->num_resolution = 2;
-        data->x_resolution[1] = data->y_resolution[1] = 1200;
-    }
-    data->x_default = data->y_default = 600;
+    SetResolutions(data, *TraitsOf(model->platform));
 
     SetMedia(data, model->paperTable);
 
@@ -206,6 +215,7 @@ bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char
     ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr, "auto");
     ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported", nullptr, "auto");
     for (const VendorOption& option : kVendorOptions)
-        if (IsOffered(option, model->platform)) AddVendorBoolean(data, *attrs, option.attribute);
+        if (option.attribute != nullptr && Applies(option, model->platform))
+            AddVendorBoolean(data, *attrs, option.attribute);
     return true;
 }

@@ -4,7 +4,7 @@
 
 #include <pappl/pappl.h>
 
-#include "driver_texts.h"  // kDensityLevels, the darkness levels of the printer
+#include "catalogue/driver_texts.h"  // kDensityLevels, the darkness levels of the printer
 
 // PAPPL's driver callback.
 bool NorvexDriverData(pappl_system_t* system, const char* driverName, const char* deviceUri,

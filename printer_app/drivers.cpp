@@ -5,7 +5,8 @@
 #include <string>
 #include <strings.h>
 
-#include "ppd_name.h"
+#include "catalogue/device_id.h"
+#include "catalogue/ppd_name.h"
 
 namespace {
 
@@ -19,20 +20,12 @@ struct DriverTable {
     std::array<pappl_pr_driver_t, kModelCount> drivers;
 };
 
-// "Norvex Dolvek M1180 Series" -> "Dolvek M1180 Series": the model as the
-// printer reports it after its maker.
-std::string DeviceModelOf(const char* model) {
-    std::string name = model;
-    const std::size_t space = name.find(' ');
-    return space == std::string::npos ? name : name.substr(space + 1);
-}
-
 DriverTable BuildTable() {
     DriverTable table;
     for (int i = 0; i < kModelCount; ++i) {
         const NorvexModel& model = gNorvexModels[i];
         table.names[i].name = PpdBaseNameOf(model.name);
-        table.names[i].deviceId = "MFG:Norvex;MDL:" + DeviceModelOf(model.name) + ";";
+        table.names[i].deviceId = DeviceIdOf(model);
         table.drivers[i] = pappl_pr_driver_t{table.names[i].name.c_str(), model.name,
                                              table.names[i].deviceId.c_str(),
                                              const_cast<NorvexModel*>(&model)};
@@ -62,20 +55,16 @@ const NorvexModel* ModelOfJob(pappl_job_t* job) {
     return static_cast<const NorvexModel*>(data.extension);
 }
 
-const char* NorvexAutoAdd(const char*, const char*, const char* deviceId, void*) {
-    if (deviceId == nullptr) return nullptr;
-    cups_option_t* pairs = nullptr;
-    const int count = papplDeviceParseID(deviceId, &pairs);
-    const char* mfg = cupsGetOption("MFG", count, pairs);
-    if (mfg == nullptr) mfg = cupsGetOption("MANUFACTURER", count, pairs);
-    const char* mdl = cupsGetOption("MDL", count, pairs);
-    if (mdl == nullptr) mdl = cupsGetOption("MODEL", count, pairs);
-    const char* match = nullptr;
-    if (mfg != nullptr && mdl != nullptr && strcasecmp(mfg, "Norvex") == 0) {
-        for (int i = 0; i < kModelCount && match == nullptr; ++i)
-            if (strcasecmp(DeviceModelOf(gNorvexModels[i].name).c_str(), mdl) == 0)
-                match = Table().drivers[i].name;
-    }
-    cupsFreeOptions(count, pairs);
-    return match;
+const char* NorvexAutoAdd(const char*, const char* deviceUri, const char* deviceId, void* data) {
+    bool isNorvex = false;
+    const NorvexModel* model = ModelOfDeviceId(deviceId, &isNorvex);
+    if (model != nullptr) return Table().drivers[static_cast<std::size_t>(model - gNorvexModels)].name;
+    // A printer of the family that the list lacks is worth a line: its ID
+    // may be one to add to the catalogue.
+    const auto* callbackData = static_cast<const DriverCallbackData*>(data);
+    if (isNorvex && callbackData != nullptr && callbackData->system != nullptr)
+        papplLog(callbackData->system, PAPPL_LOGLEVEL_WARN,
+                 "The Norvex printer \"%s\" (device ID \"%s\") matches no model of this application.",
+                 deviceUri ? deviceUri : "", deviceId ? deviceId : "");
+    return nullptr;
 }

@@ -3,7 +3,7 @@
 
 #include <pappl/pappl.h>
 
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 
 // PAPPL's driver table, built once from the model list: driver name
 // "norvex-dolvek-m1180" (the model's PPD name), description the model name,
@@ -17,6 +17,17 @@ const NorvexModel* ModelOfDriver(const char* driverName);
 // The model of the printer of a job, or nullptr when it has none.
 const NorvexModel* ModelOfJob(pappl_job_t* job);
 
-// Auto-add callback: the driver whose MFG and MDL equal the device's, else nullptr.
+struct AccessPolicy;
+
+// What PAPPL hands the driver callbacks: the policy that checks a printer's
+// device, and the system to log to (PAPPL gives the auto-add callback none).
+struct DriverCallbackData {
+    const AccessPolicy* policy;
+    pappl_system_t* system;
+};
+
+// Auto-add callback: the driver of the model the device's ID names (in the
+// variants ModelOfDeviceId takes), else nullptr; a Norvex device that
+// matches no model is logged through `data`, a DriverCallbackData.
 const char* NorvexAutoAdd(const char* deviceInfo, const char* deviceUri, const char* deviceId,
                           void* data);

@@ -5,9 +5,8 @@
 #include <cstring>
 #include <strings.h>
 
-#include "common/platform.h"
+#include "catalogue/platform_traits.h"
 #include "driver_data.h"
-#include "vendor_options.h"
 
 namespace {
 
@@ -16,8 +15,24 @@ bool IsTrue(const char* value) {
                                 strcasecmp(value, "on") == 0);
 }
 
-bool TakesResolution(const NorvexModel& model, int xdpi, int ydpi) {
-    return xdpi == ydpi && (xdpi == 600 || (xdpi == 1200 && model.platform == PLATFORM_C));
+// Renderers draw square dots: the app offers the printer's square resolutions.
+bool TakesSquareResolution(const NorvexModel& model, int xdpi, int ydpi) {
+    return xdpi == ydpi && TakesResolution(model.platform, xdpi, ydpi);
+}
+
+// The finest square resolution of the printer.
+int FinestSquareResolution(const NorvexModel& model) {
+    int finest = 0;
+    for (const Resolution& resolution : TraitsOf(model.platform)->resolutions)
+        if (resolution.x == resolution.y && resolution.x > finest) finest = resolution.x;
+    return finest;
+}
+
+// A printer without a duplexer whose filter does not turn two-sided jobs into
+// manual duplex by itself: two-sided printing is the ManualDuplex option.
+bool TwoSidedIsManualDuplexOption(int platform) {
+    const PlatformTraits* traits = TraitsOf(platform);
+    return traits != nullptr && !traits->duplexer && !traits->twoSidedByHand && traits->manualDuplex;
 }
 
 }  // namespace
@@ -49,17 +64,18 @@ bool ReadJobTicket(pappl_job_t* job, const pappl_pr_options_t& options, const No
     }
 
     // PAPPL takes the middle resolution for normal quality, 1200 dpi on
-    // PLATFORM_C: the printer's own default is 600 unless the job asks.
+    // PLATFORM_C: the printer's own default is 600 unless the job asks for
+    // high quality.
     if (papplJobGetAttribute(job, "printer-resolution") != nullptr) {
-        if (!TakesResolution(model, options.printer_resolution[0], options.printer_resolution[1])) {
+        if (!TakesSquareResolution(model, options.printer_resolution[0], options.printer_resolution[1])) {
             why = "the printer does not print at " + std::to_string(options.printer_resolution[0]) + "x" +
                   std::to_string(options.printer_resolution[1]) + " dpi";
             return false;
         }
         ticket.xdpi = options.printer_resolution[0];
         ticket.ydpi = options.printer_resolution[1];
-    } else if (options.print_quality == IPP_QUALITY_HIGH && model.platform == PLATFORM_C) {
-        ticket.xdpi = ticket.ydpi = 1200;
+    } else if (options.print_quality == IPP_QUALITY_HIGH) {
+        ticket.xdpi = ticket.ydpi = FinestSquareResolution(model);
     }
     return true;
 }
@@ -90,7 +106,7 @@ std::string FilterOptionText(const pappl_pr_options_t& options, const JobTicket&
         if (!text.empty()) text += ' ';
         text += option;
     };
-    if (ticket.twoSided && platform == PLATFORM_M) {
+    if (ticket.twoSided && TwoSidedIsManualDuplexOption(platform)) {
         add("ManualDuplex=True");
     } else if (ticket.twoSided) {
         const bool longEdge = options.sides == PAPPL_SIDES_TWO_SIDED_LONG_EDGE;
@@ -101,15 +117,12 @@ std::string FilterOptionText(const pappl_pr_options_t& options, const JobTicket&
     add("Density=" + std::to_string(DensityLevel(options.darkness_configured, options.print_darkness)));
     if (std::strcmp(options.media.source, "manual") == 0) add("InputSlot=ManualFeed");
     for (const VendorOption& vendor : kVendorOptions)
-        if (IsTrue(cupsGetOption(vendor.attribute, options.num_vendor, options.vendor)))
+        if (vendor.attribute != nullptr && Applies(vendor, platform) &&
+            IsTrue(cupsGetOption(vendor.attribute, options.num_vendor, options.vendor)))
             add(std::string(vendor.keyword) + "=True");
     return text;
 }
 
-void AdjustPageHeader(cups_page_header2_t& header, const JobTicket& ticket, int platform) {
+void AdjustPageHeader(cups_page_header2_t& header, const JobTicket& ticket) {
     header.NumCopies = static_cast<unsigned>(ticket.copies);
-    if (platform == PLATFORM_M) {
-        header.Duplex = CUPS_FALSE;
-        header.Tumble = CUPS_FALSE;
-    }
 }

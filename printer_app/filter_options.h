@@ -9,7 +9,7 @@
 
 #include <pappl/pappl.h>
 
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 
 struct JobTicket {
     int copies = 1;
@@ -41,7 +41,6 @@ int DensityLevel(int darknessConfigured, int printDarkness);
 // vendor options.
 std::string FilterOptionText(const pappl_pr_options_t& options, const JobTicket& ticket, int platform);
 
-// The page header as the filter must see it: the job's copies (the filter
-// makes them, collated or by the printer), and on PLATFORM_M two-sided
-// printing is manual duplex, so the header asks for no machine duplex.
-void AdjustPageHeader(cups_page_header2_t& header, const JobTicket& ticket, int platform);
+// The page header as the filter must see it: with the job's copies, which
+// the filter makes (collated, or by the printer).
+void AdjustPageHeader(cups_page_header2_t& header, const JobTicket& ticket);

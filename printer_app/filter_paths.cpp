@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "ppd_name.h"
+#include "catalogue/ppd_name.h"
 
 namespace {
 

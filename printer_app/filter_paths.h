@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 
 // $NORVEX_FILTER, else the build's or the installed rastertoNorvex.
 std::string FilterPath();

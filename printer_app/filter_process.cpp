@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "driver_texts.h"
+#include "catalogue/driver_texts.h"
 #include "filter_paths.h"
 #include "job_limits.h"
 

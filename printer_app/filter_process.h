@@ -11,7 +11,7 @@
 
 #include "child_process.h"
 #include "job_end.h"
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 
 struct FilterProcess;
 

@@ -28,6 +28,7 @@ constexpr char kName[] = "norvex-printer-app";
 // Kept for PAPPL's callbacks for the life of the process.
 ServerOptions gOptions;
 AccessPolicy gPolicy;
+DriverCallbackData gDriverCallbackData;
 std::string gStateFile;
 
 // Whether this process is the server: the other sub-commands that create a
@@ -69,8 +70,9 @@ pappl_system_t* CreateSystem(int numOptions, cups_option_t* options, void* data)
                           gOptions.spoolDirectory.empty() ? nullptr : gOptions.spoolDirectory.c_str(),
                           gOptions.logFile.c_str(), gOptions.logLevel, gOptions.authService.c_str(), false);
     if (system == nullptr) Refuse("Unable to create the server (see the log).");
+    gDriverCallbackData = DriverCallbackData{&gPolicy, system};
     papplSystemSetPrinterDrivers(system, kModelCount, NorvexDrivers(), NorvexAutoAdd, SetUpPrinter,
-                                 NorvexDriverData, &gPolicy);
+                                 NorvexDriverData, &gDriverCallbackData);
     if (!gServing) return system;
 
     if (!gOptions.hostName.empty()) papplSystemSetHostName(system, gOptions.hostName.c_str());

@@ -97,7 +97,7 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     r->skipping = r->image ? r->pagesSeen > 1 || !PageSelected(r->ticket, 1) : !PageSelected(r->ticket, page);
     if (r->skipping) return true;
     r->header = options->header;
-    AdjustPageHeader(r->header, r->ticket, model->platform);
+    AdjustPageHeader(r->header, r->ticket);
     if (!cupsRasterWriteHeader2(r->raster, &r->header)) return Fail(*r, job);
     ++r->pagesWritten;
     return true;

@@ -10,11 +10,10 @@
 #include <cstddef>
 #include <string>
 
-#include "common/platform.h"
-#include "driver_texts.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/model_list.h"
+#include "catalogue/platform_traits.h"
 #include "filter_options.h"
-#include "prnt/model_list.h"
-#include "vendor_options.h"
 
 namespace {
 
@@ -75,7 +74,8 @@ std::string PrintingDefaultsHelp(pappl_loc_t* english) {
     };
     std::string html = "<ul id=\"norvex-help\">";
     html += item("print-darkness", papplLocGetString(english, "print-darkness"), DensityHelp());
-    for (const VendorOption& option : kVendorOptions) html += item(option.attribute, option.label, option.help);
+    for (const VendorOption& option : kVendorOptions)
+        if (option.attribute != nullptr) html += item(option.attribute, option.label, option.help);
     return html + "</ul><script src=\"" + kScriptPath + "\"></script>";
 }
 
@@ -107,7 +107,8 @@ constexpr char kHelpScript[] = R"(document.addEventListener('DOMContentLoaded', 
 
 std::string StringsText(pappl_loc_t* english) {
     std::string text;  // no comments: PAPPL 1.3.1 misreads the pair after one
-    for (const VendorOption& option : kVendorOptions) text += StringsPair(option.attribute, option.label);
+    for (const VendorOption& option : kVendorOptions)
+        if (option.attribute != nullptr) text += StringsPair(option.attribute, option.label);
     text += StringsPair("/printing", PrintingDefaultsHelp(english));
     return text;
 }

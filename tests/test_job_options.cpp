@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "driver_texts.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/platform_traits.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job_state.h"
 #include "rastertoNorvex/job_options.h"
@@ -75,6 +76,14 @@ TEST_F(JobOptions, FlagsDensityAndInputSlot) {
     EXPECT_EQ(Parse("InputSlot=manualfeed")[INPUTSLOT].value, 1);
     EXPECT_EQ(Parse("InputSlot=AutoFeed")[INPUTSLOT].value, 2);
     EXPECT_EQ(Parse("InputSlot=Auto")[INPUTSLOT].value, 0);
+    // Every option of the catalogue is one the filter reads: "keyword=True" sets it.
+    for (const VendorOption& option : kVendorOptions) {
+        int index = -1;
+        for (int i = 0; i < FUNC_COUNT; ++i)
+            if (std::strcmp(kPrintFuncTemplate[i].name, option.keyword) == 0) index = i;
+        ASSERT_GE(index, 0) << option.keyword;
+        EXPECT_EQ(Parse((std::string(option.keyword) + "=True").c_str())[index].value, 1) << option.keyword;
+    }
 }
 
 // True flags and densities 0, 2 and 4 are added unless the job names the
@@ -102,22 +111,26 @@ TEST_F(JobOptions, PPDDefaultsAreAddedOnPlatformZ) {
     }
 }
 
-// The IPP-reason entries come back whole through the filter's own binding.
+// The IPP-reason entries come back whole through the filter's own binding;
+// each PPD names its model's device ID.
 TEST_F(JobOptions, GeneratedPPDsCarryThePlatformAndManualDuplexEntries) {
     const struct {
-        const char *file, *model, *platform, *supportManualDuplex;
+        const char *file, *model, *platform, *supportManualDuplex, *deviceId;
     } cases[] = {
-        {"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE"},
-        {"norvex-orvane-m270.ppd", "Norvex Orvane M270 Series", "PLATFORM_C", "FALSE"},
-        {"norvex-kavrin.ppd", "Norvex Kavrin Series", "PLATFORM_Z", "TRUE"},
-        {"norvex-pellan-m340.ppd", "Norvex Pellan M340 Series", "PLATFORM_Z", "TRUE"},
-        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE"},
+        {"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE", "MFG:Norvex;MDL:Orvane 210 Series;"},
+        {"norvex-orvane-m270.ppd", "Norvex Orvane M270 Series", "PLATFORM_C", "FALSE", "MFG:Norvex;MDL:Orvane M270 Series;"},
+        {"norvex-kavrin.ppd", "Norvex Kavrin Series", "PLATFORM_Z", "TRUE", "MFG:Norvex;MDL:Kavrin Series;"},
+        {"norvex-pellan-m340.ppd", "Norvex Pellan M340 Series", "PLATFORM_Z", "TRUE", "MFG:Norvex;MDL:Pellan M340 Series;"},
+        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE", "MFG:Norvex;MDL:Varda M660 Series;"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const PPD ppd = Generated(c.file);
         ASSERT_NE(ppd, nullptr);
         EXPECT_STREQ(ppd->modelname, c.model);
+        const ppd_attr_t* deviceId = ppdFindAttr(ppd.get(), "1284DeviceID", nullptr);
+        ASSERT_NE(deviceId, nullptr);
+        EXPECT_STREQ(deviceId->value, c.deviceId);
         for (auto [keyword, text] : {std::make_pair("PlatForm", c.platform),
                                      std::make_pair("SupportManualDuplex", c.supportManualDuplex),
                                      std::make_pair("MDuplex", kTurnPagesText)}) {

@@ -6,11 +6,12 @@
 #include <set>
 #include <string>
 
-#include "common/paper_lookup.h"
+#include "catalogue/device_id.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/model_list.h"
+#include "catalogue/paper_lookup.h"
+#include "catalogue/paper_tables.h"
 #include "common/platform.h"
-#include "driver_texts.h"
-#include "prnt/model_list.h"
-#include "prnt/paper_tables.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/paper_override.h"
 
@@ -121,6 +122,48 @@ TEST(ModelList, NamesMatchExactlyAndCaseSensitive) {
         int platform = -1;
         EXPECT_EQ(GetPaperSizeArray(other.c_str(), &platform), nullptr) << other;
         EXPECT_EQ(platform, 0) << other;
+    }
+}
+
+// Each model's device ID is its maker and the rest of its name; a device's
+// ID finds its model in the variants printers write, and tells a Norvex
+// device that no model matches from another maker's.
+TEST(ModelList, DeviceIdsNameTheirModel) {
+    for (const NorvexModel& m : gNorvexModels) {
+        ASSERT_EQ(std::strncmp(m.name, "Norvex ", 7), 0) << m.name;
+        EXPECT_EQ(DeviceIdOf(m), "MFG:Norvex;MDL:" + std::string(m.name + 7) + ";");
+        bool isNorvex = false;
+        EXPECT_EQ(ModelOfDeviceId(DeviceIdOf(m).c_str(), &isNorvex), &m) << m.name;
+    }
+    struct Case {
+        const char* deviceId;
+        const char* model;  // nullptr: none
+        bool isNorvex;
+    };
+    const Case cases[] = {
+        {"MFG:Norvex;MDL:Kavrin Series;", "Norvex Kavrin Series", true},
+        {"MFG:Norvex;MDL:Kavrin;", "Norvex Kavrin Series", true},
+        {"MFG:Norvex Inc.;MDL:Kavrin Series;", "Norvex Kavrin Series", true},
+        {"MFG:Norvex, Inc.;CMD:GDI;MDL:Norvex Lurran 3010 Series;CLS:PRINTER;", "Norvex Lurran 3010 Series", true},
+        {"MFG:NORVEX;MDL:DOLVEK M1180 SERIES;", "Norvex Dolvek M1180 Series", true},
+        {"manufacturer:norvex;model:serith 2120;", "Norvex Serith 2120 Series", true},
+        {"MANUFACTURER:Norvex;MODEL:Pellan M340 Series;", "Norvex Pellan M340 Series", true},
+        {" MFG: Norvex ;MDL:  Varda  M660   Series ; ", "Norvex Varda M660 Series", true},
+        {"MDL:Norvex Orvane 230 Series;", "Norvex Orvane 230 Series", true},
+        {"MFG:Norvex;MDL:Orvane 250 Series;", nullptr, true},
+        {"MFG:Norvex;MDL:Lurran 9999;", nullptr, true},
+        {"MFG:Norvex;MDL:Series;", nullptr, true},
+        {"MFG:Norvex;", nullptr, true},
+        {"MFG:Norvexia;MDL:Kavrin Series;", nullptr, false},
+        {"MFG:Other;MDL:Kavrin Series;", nullptr, false},
+        {"MDL:Kavrin Series;", nullptr, false},
+        {"", nullptr, false},
+    };
+    for (const Case& c : cases) {
+        bool isNorvex = !c.isNorvex;
+        const NorvexModel* model = ModelOfDeviceId(c.deviceId, &isNorvex);
+        EXPECT_STREQ(model != nullptr ? model->name : nullptr, c.model) << c.deviceId;
+        EXPECT_EQ(isNorvex, c.isNorvex) << c.deviceId;
     }
 }
 

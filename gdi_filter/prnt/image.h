@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "catalogue/platform_traits.h"
 #include "common/byte_buffer.h"
 #include "jbigCompress/jbig_compress.h"
 #include "prnt/packet.h"
@@ -46,7 +47,8 @@ struct _GDI_SET_JBIG_PARAM {
 typedef _GDI_SET_JBIG_PARAM GDI_SET_JBIG_PARAM;
 static_assert(sizeof(GDI_SET_JBIG_PARAM) == 36, "wire layout");
 
-constexpr int kJbigBandHeight = 256;        // PLATFORM_Z band height
+constexpr int kJbigBandHeight = kPlatformTraits[TraitsRow(PLATFORM_Z)].bandHeight;  // PLATFORM_Z band height
+static_assert(kJbigBandHeight > 0, "PLATFORM_Z sends its pages in bands");
 constexpr int kJbigBandCmdLen = 48;         // PLATFORM_Z band command
 constexpr int kJbigPackageSize = 65536;     // PLATFORM_M data package
 

@@ -10,7 +10,8 @@
 #include "rastertoNorvex/job_start.h"
 
 #include "common/output.h"
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
+#include "catalogue/platform_traits.h"
 #include "prnt/model_name.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job.h"
@@ -26,10 +27,7 @@ bool KnowsPlatform(JobState& job, const char* path) {
     int platform = 0;
     if (GetPaperSizeArray(gPPDFile, &platform) != nullptr) return true;
     char text[kPPDTextSize];
-    if (GetPPDText(job.ppd, "PlatForm", text) &&
-        (!strcasecmp(text, "PLATFORM_C") || !strcasecmp(text, "PLATFORM_Z") ||
-         !strcasecmp(text, "PLATFORM_M")))
-        return true;
+    if (GetPPDText(job.ppd, "PlatForm", text) && PlatformOfKeyword(text) != PLATFORM_NONE) return true;
     std::fprintf(stderr,
                  "ERROR: The PPD file \"%s\" is for \"%s\", a model this filter does not know, "
                  "and names no PlatForm (PLATFORM_C, PLATFORM_Z or PLATFORM_M)\n",

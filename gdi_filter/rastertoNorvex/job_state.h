@@ -12,7 +12,7 @@
 #include "common/worker_pool.h"
 #include "prnt/document.h"
 #include "prnt/page.h"
-#include "prnt/paper_tables.h"
+#include "catalogue/paper_tables.h"
 #include "rastertoNorvex/job_options.h"
 #include "rastertoNorvex/raster_input.h"
 

@@ -12,7 +12,8 @@
 #include <sys/mman.h>
 
 #include "common/last_error.h"
-#include "common/paper_lookup.h"
+#include "catalogue/paper_lookup.h"
+#include "catalogue/platform_traits.h"
 #include "common/platform.h"
 #include "common/rotate.h"
 #include "common/swap.h"
@@ -103,10 +104,8 @@ void PaperAndImageSize(JobState& job, PreparedPage& g) {
         if (g.imgH > 0) g.imgH = RoundUp(g.imgH, 8);
         g.paperSize = job.platform == PLATFORM_C ? kCustomPaper_C : 0;
     }
-    if (job.platform == PLATFORM_C) {
-        if (header.HWResolution[0] == 1200) g.imgW *= 2;
-        if (header.HWResolution[1] == 1200) g.imgH *= 2;
-    }
+    if (header.HWResolution[0] == 1200 && Prints1200Across(job.platform)) g.imgW *= 2;
+    if (header.HWResolution[1] == 1200 && Prints1200Down(job.platform)) g.imgH *= 2;
 }
 
 // Why a page cannot be held, or nullptr. Checked before any buffer is sized.
@@ -127,8 +126,8 @@ void FillPageStart(JobState& job, const PreparedPage& g, PipelinePage& page) {
     p = GDI_START_PAGE_PARAM{};
     p.paperSize = g.paperSize;
     p.mediaType = static_cast<uint16_t>(header.cupsMediaType);
-    const uint16_t resolutionX = platform == PLATFORM_C && header.HWResolution[0] == 1200 ? 1200 : 600;
-    const uint16_t resolutionY = platform == PLATFORM_C && header.HWResolution[1] == 1200 ? 1200 : 600;
+    const uint16_t resolutionX = Prints1200Across(platform) && header.HWResolution[0] == 1200 ? 1200 : 600;
+    const uint16_t resolutionY = Prints1200Down(platform) && header.HWResolution[1] == 1200 ? 1200 : 600;
     const uint16_t unit = platform == PLATFORM_M ? 1 : 10;  // C and Z take tens of dpi
     p.resolutionX = resolutionX / unit;
     p.resolutionY = resolutionY / unit;
@@ -187,12 +186,11 @@ int Rotate180Wanted(const JobState& job, int number) {
     return inverted ? 1 - rotation : rotation;
 }
 
-// PLATFORM_C prints 600 or 1200 dpi each way, the others 600 dpi only: a page
-// rendered at another resolution would print at the wrong scale.
+// Each way 600 dpi, or 1200 where the platform prints it: a page rendered at
+// another resolution would print at the wrong scale.
 bool PrinterHasResolution(int platform, const unsigned (&dpi)[2]) {
-    for (const unsigned d : dpi)
-        if (d != 600 && !(platform == PLATFORM_C && d == 1200)) return false;
-    return true;
+    return (dpi[0] == 600 || (dpi[0] == 1200 && Prints1200Across(platform))) &&
+           (dpi[1] == 600 || (dpi[1] == 1200 && Prints1200Down(platform)));
 }
 
 }  // namespace
@@ -204,7 +202,7 @@ bool PreparePage(JobState& job, PreparedPage& page) {
                      "ERROR: Page %d was rendered at %u x %u dpi, a resolution this printer does "
                      "not print (it prints %s).\n",
                      job.pagesRead + 1, header.HWResolution[0], header.HWResolution[1],
-                     job.platform == PLATFORM_C ? "600 or 1200 dpi each way" : "600 x 600 dpi");
+                     Prints1200Across(job.platform) ? "600 or 1200 dpi each way" : "600 x 600 dpi");
         return false;
     }
     PaperAndImageSize(job, page);

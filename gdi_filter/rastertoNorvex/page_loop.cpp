@@ -9,7 +9,8 @@
 
 #include "common/output.h"
 #include "common/platform.h"
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
+#include "catalogue/platform_traits.h"
 #include "prnt/model_name.h"
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/document_start.h"
@@ -28,15 +29,9 @@ JobExit LeaveLoop(const JobState& job) {
 // The platform from the PPD's "PlatForm" text, only for a model not in the list.
 void PlatformFromPPD(JobState& job) {
     if (!GetPPDText(job.ppd, "PlatForm", job.PlatformMsg) || job.platform != 0) return;
-    if (!strcasecmp(job.PlatformMsg, "PLATFORM_M")) {
-        job.platform = PLATFORM_M;
-        job.paperSizeArray = gPaperSizeArray_Lurran_Tessik;
-    } else if (!strcasecmp(job.PlatformMsg, "PLATFORM_C")) {
-        job.platform = PLATFORM_C;
-        job.paperSizeArray = gPaperSizeArray_Orvane;
-    } else if (!strcasecmp(job.PlatformMsg, "PLATFORM_Z")) {
-        job.platform = PLATFORM_Z;
-        job.paperSizeArray = gPaperSizeArray_Dolvek_Serith;
+    if (const PlatformTraits* traits = TraitsOf(PlatformOfKeyword(job.PlatformMsg))) {
+        job.platform = traits->platform;
+        job.paperSizeArray = traits->paperTable;
     }
 }
 
@@ -118,7 +113,7 @@ void SetUpPage(JobState& job) {
     // Two-sided jobs on printers without a duplexer become manual duplex where
     // the PPD says the model takes it; PLATFORM_M prints them one-sided
     // otherwise (the backs would come out turned, with a blank sheet between).
-    const bool noDuplexer = job.platform == PLATFORM_Z || job.platform == PLATFORM_M;
+    const bool noDuplexer = TraitsOf(job.platform) != nullptr && !HasDuplexer(job.platform);
     if (job.Value(AUTODUPLEX) != 0 && noDuplexer && job.iSupportManDuplex == 1) {
         if (job.Value(AUTODUPLEX) == 2) job.mDuplexType = 1;
         job.SetValue(MANUALDUPLEX, 1);
@@ -132,7 +127,7 @@ void SetUpPage(JobState& job) {
     }
     KeepFirstPageMode(job);
     if (job.Value(MANUALDUPLEX) == 1) GetPPDText(job.ppd, "MDuplex", job.DuplexMsg);
-    if (job.Value(DPI1200) == 1 && job.platform == PLATFORM_M) job.b2Bit = 1;
+    if (job.Value(DPI1200) == 1 && TraitsOf(job.platform) != nullptr && TraitsOf(job.platform)->twoBit) job.b2Bit = 1;
 }
 
 // The pages still in the pipeline go out first (as they would have before the

@@ -4,7 +4,7 @@
 #include <cups/cups.h>
 #include <cups/raster.h>
 
-#include "prnt/paper_tables.h"
+#include "catalogue/paper_tables.h"
 
 // A page larger than Legal in both directions (wider than 612 and taller than
 // 1008 points) takes the size of the first row of `paperSizeArray` named exactly

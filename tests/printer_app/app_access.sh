@@ -105,7 +105,7 @@ done <<'ROWS'
 Toner Save|Prints at the lightest density to save toner.
 Fine Mode|The printer&#39;s own fine print mode.
 Negative Print|Prints pages inverted, white on black.
-Rotate 180°|Prints every page upside down.
+Rotate Pages 180 Degrees|Prints every page upside down.
 Feed A5 Long Edge First|For A5 paper loaded long edge first.
 Reverse Output Order|Two-sided by hand: an odd last page&#39;s blank back goes last.
 Print Darkness|0% Lightest, 25% Light, 50% Normal, 75% Dark, 100% Darkest.

@@ -1,17 +1,19 @@
-// Writes the ppdc driver information file for every printer of the filter's
-// model list, so the PPDs carry exactly the names, platforms and paper sizes
-// the filter looks up. Usage: mkdrv output.drv
+// Writes the ppdc driver information file for every printer of the model
+// catalogue, so the PPDs carry exactly the names, platforms, options and paper
+// sizes the filter looks up. Usage: mkdrv output.drv
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "common/platform.h"
-#include "driver_texts.h"
-#include "ppd_name.h"
-#include "prnt/model_list.h"
-#include "prnt/paper_tables.h"
+#include "catalogue/device_id.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/model_list.h"
+#include "catalogue/paper_tables.h"
+#include "catalogue/platform_traits.h"
+#include "catalogue/ppd_name.h"
 
 namespace {
 
@@ -99,12 +101,32 @@ bool ListedEarlier(const PAPER_SIZE_INFO* table, int row) {
 }
 
 // A flag the filter reads from the job options; off unless the user turns it on.
-void WriteBoolean(FILE* out, const char* indent, const char* keyword, const char* text) {
+void WriteBoolean(FILE* out, const char* indent, const VendorOption& option) {
     std::fprintf(out,
                  "%sOption \"%s/%s\" Boolean AnySetup 10\n"
                  "%s  *Choice \"False/Off\" \"\"\n"
                  "%s  Choice \"True/On\" \"\"\n",
-                 indent, keyword, text, indent, indent);
+                 indent, option.keyword, option.label, indent, indent);
+}
+
+// The label of every option must fit a PPD translation string.
+bool LabelsFit() {
+    for (const VendorOption& option : kVendorOptions) {
+        if (std::strlen(option.label) > kMaxTranslation || std::strpbrk(option.label, ":/\"<") != nullptr) {
+            std::fprintf(stderr, "mkdrv: option label \"%s\" cannot go into a PPD\n", option.label);
+            return false;
+        }
+    }
+    return true;
+}
+
+// "600dpi/600 DPI", "1200x600dpi/1200 x 600 DPI".
+void WriteResolution(FILE* out, const char* indent, const Resolution& resolution) {
+    if (resolution.x == resolution.y)
+        std::fprintf(out, "%sResolution - 8 0 0 0 \"%ddpi/%d DPI\"\n", indent, resolution.x, resolution.x);
+    else
+        std::fprintf(out, "%sResolution - 8 0 0 0 \"%dx%ddpi/%d x %d DPI\"\n", indent, resolution.x,
+                     resolution.y, resolution.x, resolution.y);
 }
 
 // What every model has: the filter, 8-bit grey raster, copies left to the
@@ -119,8 +141,11 @@ void WriteCommon(FILE* out) {
                  "// takes the copy count from the raster page header.\n"
                  "ManualCopies no\n"
                  "Filter \"application/vnd.cups-raster 0 rastertoNorvex\"\n"
-                 "ColorModel \"Gray/Grayscale\" 18 chunky 0\n"
-                 "Resolution - 8 0 0 0 \"600dpi/600 DPI\"\n"
+                 "ColorModel \"Gray/Grayscale\" 18 chunky 0\n",
+                 NORVEX_VERSION);
+    // Every platform prints at 600 dpi first.
+    WriteResolution(out, "", kPlatformTraits[0].resolutions[0]);
+    std::fprintf(out,
                  "\n"
                  "// Custom sizes are rendered inside these margins; the listed sizes\n"
                  "// declare the whole sheet, which the filter crops for the printer.\n"
@@ -132,42 +157,33 @@ void WriteCommon(FILE* out) {
                  "Attribute cupsIPPReason \"MDuplex/%s\" \"\"\n"
                  "\n"
                  "Option \"Density/Print Density\" PickOne AnySetup 10\n",
-                 NORVEX_VERSION, kCustomMinW, kCustomMinH, kCustomMaxW, kCustomMaxH, kCustomMargin,
+                 kCustomMinW, kCustomMinH, kCustomMaxW, kCustomMaxH, kCustomMargin,
                  kCustomMargin, kCustomMargin, kCustomMargin, kTurnPagesText);
     for (int level = 0; level < kDensityLevels; ++level)
         std::fprintf(out, "  %sChoice \"%d/%s\" \"\"\n", level == kNormalDensity ? "*" : "", level,
                      kDensityNames[level]);
-    WriteBoolean(out, "", "TonerMode", "Toner Save");
-    WriteBoolean(out, "", "FeedLongEdge", "Feed A5 Long Edge First");
-    WriteBoolean(out, "", "outputorder", "Reverse Output Order");
-    WriteBoolean(out, "", "NegativePrint", "Negative Print");
-    WriteBoolean(out, "", "ImageRotation", "Rotate Pages 180 Degrees");
-    WriteBoolean(out, "", "Collate", "Collate Copies");
+    for (const VendorOption& option : kVendorOptions)
+        if (InEveryPpd(option)) WriteBoolean(out, "", option);
     std::fprintf(out,
                  "*InputSlot 0 \"Auto/Automatic\"\n"
                  "InputSlot 1 \"ManualFeed/Manual Feed\"\n"
                  "InputSlot 2 \"AutoFeed/Tray\"\n");
 }
 
-// What sets the platforms apart. PLATFORM_C duplexes in the printer; on
+// What sets the platforms apart: PLATFORM_C duplexes in the printer; on
 // PLATFORM_Z the filter turns two-sided jobs into manual duplex; PLATFORM_M has
 // no duplexer, so two-sided printing there is manual duplex asked for by hand.
-void WritePlatform(FILE* out, int platform) {
-    const bool manualDuplex = !HasDuplexer(platform);
-    std::fprintf(out, "  Attribute cupsIPPReason \"PlatForm/%s\" \"\"\n", PlatformKeyword(platform));
+void WritePlatform(FILE* out, const PlatformTraits& traits) {
+    std::fprintf(out, "  Attribute cupsIPPReason \"PlatForm/%s\" \"\"\n", traits.keyword);
     std::fprintf(out, "  Attribute cupsIPPReason \"SupportManualDuplex/%s\" \"\"\n",
-                 platform == PLATFORM_Z ? "TRUE" : "FALSE");
-    if (platform == PLATFORM_C) {
-        std::fprintf(out,
-                     "  Resolution - 8 0 0 0 \"1200x600dpi/1200 x 600 DPI\"\n"
-                     "  Resolution - 8 0 0 0 \"1200dpi/1200 DPI\"\n");
-    }
+                 traits.twoSidedByHand ? "TRUE" : "FALSE");
+    for (std::size_t i = 1; i < std::size(traits.resolutions) && traits.resolutions[i].x != 0; ++i)
+        WriteResolution(out, "  ", traits.resolutions[i]);
     // The filter turns back pages itself, so the back side is rendered like
     // the front ("Normal").
-    if (platform == PLATFORM_C || platform == PLATFORM_Z) std::fprintf(out, "  Duplex normal\n");
-    if (manualDuplex) WriteBoolean(out, "  ", "ManualDuplex", "Manual Two-Sided Printing");
-    if (platform == PLATFORM_M) WriteBoolean(out, "  ", "DPI1200", "1200 DPI Quality");
-    if (platform == PLATFORM_Z) WriteBoolean(out, "  ", "FineMode", "Fine Mode");
+    if (traits.duplexer || traits.twoSidedByHand) std::fprintf(out, "  Duplex normal\n");
+    for (const VendorOption& option : kVendorOptions)
+        if (!InEveryPpd(option) && Applies(option, traits.platform)) WriteBoolean(out, "  ", option);
 }
 
 // The table's papers under their table names and sizes, each declared wholly
@@ -203,20 +219,22 @@ bool WriteModels(FILE* out) {
     for (int first = 0; first < kModelCount; ++first) {
         if (written[first]) continue;
         const NorvexModel& lead = gNorvexModels[first];
-        if (PlatformKeyword(lead.platform) == nullptr || lead.paperTable == nullptr) {
+        const PlatformTraits* traits = TraitsOf(lead.platform);
+        if (traits == nullptr || lead.paperTable == nullptr) {
             std::fprintf(stderr, "mkdrv: \"%s\" has no platform or paper table\n", lead.name);
             return false;
         }
-        std::fprintf(out, "\n// %s, paper table %s\n{\n", PlatformKeyword(lead.platform),
-                     TableName(lead.paperTable));
-        WritePlatform(out, lead.platform);
+        std::fprintf(out, "\n// %s, paper table %s\n{\n", traits->keyword, TableName(lead.paperTable));
+        WritePlatform(out, *traits);
         if (!WriteMedia(out, lead.paperTable)) return false;
         for (int i = first; i < kModelCount; ++i) {
             const NorvexModel& model = gNorvexModels[i];
             if (model.platform != lead.platform || model.paperTable != lead.paperTable) continue;
             std::fprintf(out,
-                         "  {\n    ModelName \"%s\"\n    FileName \"%s\"\n    PCFileName \"%s\"\n  }\n",
-                         model.name, FileNameOf(model.name).c_str(), PCFileNameOf(model.name).c_str());
+                         "  {\n    ModelName \"%s\"\n    FileName \"%s\"\n    PCFileName \"%s\"\n"
+                         "    Attribute \"1284DeviceID\" \"\" \"%s\"\n  }\n",
+                         model.name, FileNameOf(model.name).c_str(), PCFileNameOf(model.name).c_str(),
+                         DeviceIdOf(model).c_str());
             written[i] = true;
         }
         std::fprintf(out, "}\n");
@@ -231,7 +249,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: mkdrv output.drv\n");
         return 2;
     }
-    if (!FileNamesUnique()) return 1;
+    if (!FileNamesUnique() || !LabelsFit()) return 1;
     FILE* out = std::fopen(argv[1], "w");
     if (out == nullptr) {
         std::perror(argv[1]);

@@ -1,5 +1,5 @@
-// Checks the generated PPDs against the filter's own model list and paper
-// tables, as the filter will read them; the build fails on any mismatch.
+// Checks the generated PPDs against the model catalogue, as the filter will
+// read them; the build fails on any mismatch.
 // Usage: ppdcheck ppd-directory
 #include <cups/ppd.h>
 #include <dirent.h>
@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "common/paper_lookup.h"
-#include "common/platform.h"
-#include "driver_texts.h"
-#include "prnt/model_list.h"
+#include "catalogue/device_id.h"
+#include "catalogue/driver_texts.h"
+#include "catalogue/model_list.h"
+#include "catalogue/paper_lookup.h"
+#include "catalogue/platform_traits.h"
 
 namespace {
 
@@ -69,13 +70,14 @@ void CheckSizes(const std::string& file, ppd_file_t* ppd, const PAPER_SIZE_INFO*
 }
 
 // The entries the filter reads besides the sizes.
-void CheckEntries(const std::string& file, ppd_file_t* ppd, int platform) {
+void CheckEntries(const std::string& file, ppd_file_t* ppd, const NorvexModel& model) {
+    const int platform = model.platform;
     std::string text;
     if (!ReasonText(ppd, "PlatForm", &text) || text != PlatformKeyword(platform))
         Fail(file, "PlatForm is \"" + text + "\", the model list says " + PlatformKeyword(platform));
     if (!ReasonText(ppd, "SupportManualDuplex", &text))
         Fail(file, "no SupportManualDuplex entry");
-    else if ((platform == PLATFORM_Z) != (text == "TRUE"))
+    else if (TraitsOf(platform)->twoSidedByHand != (text == "TRUE"))
         Fail(file, "SupportManualDuplex is \"" + text + "\" on " + PlatformKeyword(platform));
     // Read back whole: a text libcups had to cut would differ.
     if (!ReasonText(ppd, "MDuplex", &text) || text != kTurnPagesText)
@@ -89,6 +91,10 @@ void CheckEntries(const std::string& file, ppd_file_t* ppd, int platform) {
     for (int i = 0; i < ppd->num_filters; ++i)
         filter |= std::strcmp(ppd->filters[i], "application/vnd.cups-raster 0 rastertoNorvex") == 0;
     if (!filter) Fail(file, "no cupsFilter line for rastertoNorvex");
+    // What CUPS and desktop tools match a plugged-in printer against.
+    const ppd_attr_t* id = ppdFindAttr(ppd, "1284DeviceID", nullptr);
+    if (id == nullptr || id->value == nullptr || DeviceIdOf(model) != id->value)
+        Fail(file, "1284DeviceID is not \"" + DeviceIdOf(model) + "\"");
 }
 
 }  // namespace
@@ -128,10 +134,12 @@ int main(int argc, char** argv) {
         if (table == nullptr) {
             Fail(file, "model \"" + model + "\" is not in the filter's model list");
         } else {
-            for (int i = 0; i < kModelCount; ++i)
-                if (model == gNorvexModels[i].name) ++seen[i];
             CheckSizes(file, ppd, table);
-            CheckEntries(file, ppd, platform);
+            for (int i = 0; i < kModelCount; ++i) {
+                if (model != gNorvexModels[i].name) continue;
+                ++seen[i];
+                CheckEntries(file, ppd, gNorvexModels[i]);
+            }
         }
         ppdClose(ppd);
     }

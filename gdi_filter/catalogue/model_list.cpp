@@ -1,7 +1,7 @@
 // The printer models this filter drives, grouped by controller: PLATFORM_C with
 // the Orvane tables, PLATFORM_Z with the Dolvek/Serith table, PLATFORM_M with the
 // Lurran/Tessik table. Names are matched exactly, case included.
-#include "prnt/model_list.h"
+#include "catalogue/model_list.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
 // Names derived from the model list: PPD file names and driver names.
-#include "ppd_name.h"
+#include "catalogue/ppd_name.h"
 
 #include <cctype>
 

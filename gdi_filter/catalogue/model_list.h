@@ -2,7 +2,7 @@
 // each. The PPD files are generated from this list.
 #pragma once
 
-#include "prnt/paper_tables.h"
+#include "catalogue/paper_tables.h"
 
 struct NorvexModel {
     const char* name;  // the PPD's ModelName, matched exactly

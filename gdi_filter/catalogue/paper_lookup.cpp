@@ -1,5 +1,5 @@
 // The row of a page size in a paper table, and the margins its crop leaves.
-#include "common/paper_lookup.h"
+#include "catalogue/paper_lookup.h"
 
 #include <algorithm>
 #include <cmath>

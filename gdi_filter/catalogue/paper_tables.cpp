@@ -1,7 +1,7 @@
 // Paper tables: for each paper the controller's code and the image size in dots
 // at 600 dpi. One table per controller family; each ends with a row of width -1.
 // The Orvane table lists "B6" twice (codes 31 and 30): lookups stop at the first.
-#include "prnt/paper_tables.h"
+#include "catalogue/paper_tables.h"
 
 // strPageSize, points W x H, dots W x H, paper code, margins X, Y
 const PAPER_SIZE_INFO gPaperSizeArray_Orvane[25] = {

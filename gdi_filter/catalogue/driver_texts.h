@@ -1,9 +1,8 @@
-// Values the generated PPDs carry that their checks compare against.
+// Texts and values the PPDs and the Printer Application carry: the manual
+// duplex instruction, the density levels, the margins of custom sizes.
 #pragma once
 
 #include <cstddef>
-
-#include "common/platform.h"
 
 // A PPD translation string holds at most 80 bytes (libcups cuts longer ones,
 // cupstestppd rejects them) and ends at the first ':'.
@@ -24,17 +23,3 @@ constexpr int kNormalDensity = 2;
 // Margins of custom page sizes, in points on every side: the raster covers the
 // page less these, and the filter sizes a custom page from them.
 constexpr int kCustomMargin = 12;
-
-// PLATFORM_C printers turn the sheet themselves; the others print the backs
-// after the user has turned the fronts over (manual duplex).
-inline bool HasDuplexer(int platform) { return platform == PLATFORM_C; }
-
-// The "PlatForm" entry of a model of that platform, as the filter compares it.
-inline const char* PlatformKeyword(int platform) {
-    switch (platform) {
-        case PLATFORM_C: return "PLATFORM_C";
-        case PLATFORM_Z: return "PLATFORM_Z";
-        case PLATFORM_M: return "PLATFORM_M";
-        default: return nullptr;
-    }
-}

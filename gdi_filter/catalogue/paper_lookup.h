@@ -1,8 +1,8 @@
 // The row of a page size in a paper table (the model's table comes from
-// GetPaperSizeArray in prnt/model_list.h), and what the filter cuts off a page.
+// GetPaperSizeArray in catalogue/model_list.h), and what the filter cuts off a page.
 #pragma once
 
-#include "prnt/paper_tables.h"
+#include "catalogue/paper_tables.h"
 
 // Row whose size equals cupsPaperSize[0] x cupsPaperSize[1] points, or -1.
 // 421 x 595 is A5 fed long edge first: sets *pFeed to 1 and returns row 0.
