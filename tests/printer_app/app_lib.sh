@@ -196,7 +196,7 @@ PS
     die "ghostscript could not make the test raster"
 }
 
-# make_bar_documents: doc.ps, .pdf, .pwg (300 dpi), .jpg and .png (page 1, at
+# make_bar_documents: doc.ps, .pdf, .pwg (600 dpi), .jpg and .png (page 1, at
 # 100 dpi) of 3 A4 pages, page N carrying one bar N x 100 pt long and 36 pt
 # wide across its top; land.pdf, one landscape A4 page with one such bar.
 make_bar_documents() {
@@ -213,7 +213,7 @@ PS
   gs_make() { gs -q -dBATCH -dNOPAUSE -dSAFER "$@" || die "ghostscript could not make $*"; }
   gs_make -sDEVICE=pdfwrite -sOutputFile="$W/doc.pdf" "$W/doc.ps"
   gs_make -sDEVICE=pdfwrite -sOutputFile="$W/land.pdf" "$W/land.ps"
-  gs_make -sDEVICE=pwgraster -r300 -dcupsColorSpace=18 -dcupsBitsPerColor=8 -sOutputFile="$W/doc.pwg" "$W/doc.ps"
+  gs_make -sDEVICE=pwgraster -r600 -dcupsColorSpace=18 -dcupsBitsPerColor=8 -sOutputFile="$W/doc.pwg" "$W/doc.ps"
   gs_make -sDEVICE=jpeggray -r100 -dLastPage=1 -sOutputFile="$W/doc.jpg" "$W/doc.ps"
   gs_make -sDEVICE=pnggray -r100 -dLastPage=1 -sOutputFile="$W/doc.png" "$W/doc.ps"
 }
