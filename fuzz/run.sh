@@ -24,7 +24,7 @@ run() {  # target per-input-timeout
 }
 
 running=0
-for entry in decoder:10 options:10 ppd:30 job:60; do
+for entry in decoder:10 options:10 ppd:30 job:60 jbig:10; do
   run "${entry%%:*}" "${entry#*:}" &
   running=$((running + 1))
   if [ "$running" -ge "$workers" ]; then wait; running=0; fi
@@ -32,7 +32,7 @@ done
 wait
 
 total=0
-for t in decoder options ppd job; do
+for t in decoder options ppd job jbig; do
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/run-$t.log" | tail -1)
   # slow-unit-* files only note inputs above 10 s; they are not findings.
   findings=$(find "$out/findings/$t" -type f ! -name 'slow-unit-*' | wc -l)
