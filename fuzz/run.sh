@@ -26,7 +26,7 @@ run() {  # target per-input-timeout [seeds]
 
 running=0
 # The pipeline target runs the jobs' seeds.
-for entry in decoder:10 options:10 ppd:30 job:60 pipeline:120:job; do
+for entry in decoder:10 options:10 ppd:30 job:60 pipeline:120:job jbig:10; do
   target=${entry%%:*}
   rest=${entry#*:}
   run "$target" "${rest%%:*}" "$(echo "$rest" | cut -s -d: -f2)" &
@@ -36,7 +36,7 @@ done
 wait
 
 total=0
-for t in decoder options ppd job pipeline; do
+for t in decoder options ppd job pipeline jbig; do
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/run-$t.log" | tail -1)
   # slow-unit-* files only note inputs above 10 s; they are not findings.
   findings=$(find "$out/findings/$t" -type f ! -name 'slow-unit-*' | wc -l)

@@ -1,5 +1,8 @@
-// JBIG wrapper: encodes one band with JBIG-KIT and collects the stream.
+// JBIG wrapper: encodes one band with our encoder (JBIG-KIT for parameters it
+// does not cover, and as the reference) and collects the stream.
 #include "jbigCompress/jbig_compress.h"
+
+#include "jbigCompress/jbig_encoder.h"
 
 #include <cstddef>
 #include <cstdlib>
@@ -27,6 +30,12 @@ void jbig_data_out(unsigned char* buffer, std::size_t len, void* file) {
 }  // namespace
 
 int JBIGCompress(JBIG_BIH JbigBih, uint8_t* pKPlaneData, ByteBuffer* collection) {
+    if (JbigBih.ParamP == 0 || pKPlaneData == nullptr || collection == nullptr) return 0;
+    if (JbigEncoderCovers(JbigBih)) return EncodeJbig(JbigBih, pKPlaneData, collection);
+    return JBIGCompressWithJbigkit(JbigBih, pKPlaneData, collection);
+}
+
+int JBIGCompressWithJbigkit(JBIG_BIH JbigBih, uint8_t* pKPlaneData, ByteBuffer* collection) {
     if (JbigBih.ParamP == 0 || pKPlaneData == nullptr || collection == nullptr) return 0;
     // Every plane of the band is the same bitmap: the printer takes one plane.
     auto** planes = static_cast<unsigned char**>(std::malloc(JbigBih.ParamP * sizeof(unsigned char*)));

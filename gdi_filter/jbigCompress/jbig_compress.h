@@ -1,5 +1,4 @@
-// JBIG wrapper over JBIG-KIT's encoder: one band in, its T.82 stream appended
-// to a collection buffer.
+// JBIG wrapper: one band in, its T.82 stream appended to a collection buffer.
 #pragma once
 
 #include <cstdint>
@@ -27,4 +26,11 @@ typedef _JBIG_BIH JBIG_BIH;
 // when a buffer could not be had; nothing is appended then. Each call owns its
 // encoder state, so bands may be encoded on several threads at once, each into
 // its own collection buffer.
+// Our encoder writes the printers' parameters (one plane, lowest resolution,
+// two- or three-line template, typical prediction, template moves); other
+// parameters go to JBIG-KIT. Both give the same bytes.
 int JBIGCompress(JBIG_BIH JbigBih, uint8_t* pKPlaneData, ByteBuffer* collection);
+
+// The same with JBIG-KIT whatever the parameters: the reference our encoder is
+// compared with.
+int JBIGCompressWithJbigkit(JBIG_BIH JbigBih, uint8_t* pKPlaneData, ByteBuffer* collection);

@@ -88,9 +88,9 @@ ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int o
     bih.ParamMx = static_cast<uint8_t>(mx);
     bih.ParamOrder = static_cast<uint8_t>(order);
     bih.ParamOption = static_cast<uint8_t>(options);
-    ByteVec copy = bitmap;  // the encoder takes a non-const plane
+    ByteVec copy = bitmap;  // the encoder takes a non-const plane; JBIG-KIT, the reference
     ByteBuffer out;
-    if (!JBIGCompress(bih, copy.data(), &out)) return {};
+    if (!JBIGCompressWithJbigkit(bih, copy.data(), &out)) return {};
     return ByteVec(out.data, out.data + out.size);
 }
 
