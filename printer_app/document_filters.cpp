@@ -214,10 +214,13 @@ bool EndForStep(pappl_job_t* job, JobResult result, const char* program) {
 
 bool RenderDocument(pappl_job_t* job, pappl_device_t* device, void* data) {
     const DocumentFormat& format = *static_cast<const DocumentFormat*>(data);
-    // PAPPL 1.3.1 may still start a job that was cancelled while it waited:
-    // its document is gone.
+    // PAPPL 1.3.1 may still start a job that was cancelled while it waited,
+    // beside the printer's job: its document is gone.
     const char* filename = papplJobGetFilename(job);
-    if (filename == nullptr) return EndJobAs(job, JobResult::Cancelled);
+    if (filename == nullptr) {
+        WaitUntilPrinterIdle(job);
+        return EndJobAs(job, JobResult::Cancelled);
+    }
     const std::string document = filename;
     std::string start;
     if (!ReadStart(document.c_str(), start))

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <poll.h>
 #include <system_error>
@@ -38,6 +41,34 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
+// The filters running on each printer. PAPPL 1.3.1 may start a job that was
+// cancelled while it waited beside the job the printer is printing, and when
+// that job ends it closes a file: device under the other job's writes.
+std::mutex gRunsLock;
+std::condition_variable gRunEnded;
+std::map<const pappl_printer_t*, int> gRuns;
+
+// One filter counted on its printer while it lives.
+class PrinterRun {
+public:
+    explicit PrinterRun(const pappl_printer_t* printer) : printer_(printer) {
+        const std::lock_guard<std::mutex> lock(gRunsLock);
+        ++gRuns[printer_];
+    }
+    ~PrinterRun() {
+        {
+            const std::lock_guard<std::mutex> lock(gRunsLock);
+            if (--gRuns[printer_] == 0) gRuns.erase(printer_);
+        }
+        gRunEnded.notify_all();
+    }
+    PrinterRun(const PrinterRun&) = delete;
+    PrinterRun& operator=(const PrinterRun&) = delete;
+
+private:
+    const pappl_printer_t* printer_;
+};
+
 }  // namespace
 
 struct FilterProcess {
@@ -60,6 +91,7 @@ struct FilterProcess {
     int pageInHand = 0;  // impressions of the page being printed, counted once it is done
     bool finished = false;
     ChildrenReport report;
+    std::optional<PrinterRun> run;  // ends after the watch has written its last byte
 
     ~FilterProcess() {
         for (int* fd : {&input, &output, &errors, &rendererErrors}) CloseFd(*fd);
@@ -259,6 +291,7 @@ FilterHandle StartFilter(pappl_job_t* job, pappl_device_t* device, const NorvexM
                          const std::string& options, const ChildCommand* renderer) {
     FilterHandle p(new FilterProcess);
     p->job = job;
+    p->run.emplace(papplJobGetPrinter(job));
     p->device = device;
 
     const char* user = papplJobGetUsername(job);
@@ -346,4 +379,10 @@ ChildrenReport FinishFilter(FilterProcess& p) {
     if (p.report.result == JobResult::Printed && p.pageInHand > 0)
         papplJobSetImpressionsCompleted(p.job, p.pageInHand);
     return p.report;
+}
+
+void WaitUntilPrinterIdle(pappl_job_t* job) {
+    const pappl_printer_t* printer = papplJobGetPrinter(job);
+    std::unique_lock<std::mutex> lock(gRunsLock);
+    gRunEnded.wait(lock, [printer] { return gRuns.count(printer) == 0; });
 }
