@@ -107,9 +107,10 @@ ghostscript_of() {
     [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = gs ] && echo "$pid"
   done
 }
+# Up to 30 s: under the sanitizers a job's steps before the filter take a while.
 wait_for() {
   i=0
-  while [ -z "$("$@")" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+  while [ -z "$("$@")" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done
   [ -n "$("$@")" ]
 }
 
@@ -264,7 +265,7 @@ for pid in $(job_processes loop-fds); do
     gs)
       for fd in $(ls "/proc/$pid/fd"); do
         [ "$fd" -le 2 ] && continue
-        target=$(readlink "/proc/$pid/fd/$fd")
+        target=$(readlink "/proc/$pid/fd/$fd") || continue  # closed meanwhile
         case $target in /dev/null|"$W/spool/"*|"$W/tmp/"*|/usr/share/ghostscript/*) ;; *) fail "ghostscript holds $fd -> $target" ;; esac
       done ;;
     *)
