@@ -20,6 +20,7 @@ run() {  # target per-input-timeout [seeds]
   # shellcheck disable=SC2086
   "$out/fuzz_$1" -rss_limit_mb=2048 -malloc_limit_mb=4096 -timeout="$2" -max_len=16384 \
     -max_total_time=$((minutes * 60)) -close_fd_mask=3 -print_final_stats=1 \
+    -entropic_scale_per_exec_time=1 \
     -artifact_prefix="$out/findings/$1/" $dict "$out/corpus/$1" "fuzz/corpus/$seeds" \
     >"$out/run-$1.log" 2>&1 || true
 }
