@@ -5,9 +5,10 @@
 //
 // A job's time grows with the paper it prints on and the pages it sends: an A4
 // page costs twenty envelopes. This target runs jobs of the smallest papers the
-// printers take (up to a Monarch envelope, 3 7/8 x 7 1/2 in) and of at most
-// eight printed pages, so most of its time goes into the job and page paths;
-// fuzz_pipeline runs every input of the same seeds, whole pages included.
+// printers take (up to a Monarch envelope, 3 7/8 x 7 1/2 in) that print at most
+// eight pages and two envelopes' worth of paper, so most of its time goes into
+// the job and page paths; fuzz_pipeline runs every input of the same seeds,
+// whole pages included.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -22,8 +23,9 @@
 
 namespace {
 
-constexpr unsigned kLargestPaperArea = 279 * 540;  // points squared
-constexpr unsigned kMostPrintedPages = 8;
+constexpr uint64_t kLargestPaperArea = 279 * 540;  // points squared
+constexpr uint64_t kMostPrintedArea = 2 * kLargestPaperArea;
+constexpr uint64_t kMostPrintedPages = 8;
 // Lines longer than this the filter refuses before it reads a pixel.
 constexpr unsigned kLongestLine = 1 << 16;
 
@@ -43,8 +45,8 @@ bool FirstLineFits(const uint8_t* data, size_t size) {
 }
 
 // True when every page of the stream is of a small paper and the pages and
-// their copies come to at most kMostPrintedPages (a malformed stream counts as
-// small: the filter meets it as it is).
+// their copies stay within kMostPrintedPages and kMostPrintedArea (a malformed
+// stream counts as small: the filter meets it as it is).
 bool SmallJob(int fd) {
     lseek(fd, 0, SEEK_SET);
     const std::unique_ptr<cups_raster_t, decltype(&cupsRasterClose)> ras(
@@ -52,11 +54,15 @@ bool SmallJob(int fd) {
     if (!ras) return true;
     std::unique_ptr<uint8_t[]> line(new uint8_t[kLongestLine]);
     cups_page_header2_t header;
-    uint64_t printed = 0;
+    uint64_t pages = 0;
+    uint64_t area = 0;
     while (cupsRasterReadHeader2(ras.get(), &header)) {
-        if (uint64_t{header.PageSize[0]} * header.PageSize[1] > kLargestPaperArea) return false;
-        printed += header.NumCopies == 0 ? 1 : header.NumCopies;
-        if (printed > kMostPrintedPages) return false;
+        const uint64_t paper = uint64_t{header.PageSize[0]} * header.PageSize[1];
+        const uint64_t copies = header.NumCopies == 0 ? 1 : header.NumCopies;
+        if (paper > kLargestPaperArea) return false;
+        pages += copies;
+        area += copies * paper;
+        if (pages > kMostPrintedPages || area > kMostPrintedArea) return false;
         if (header.cupsBytesPerLine > kLongestLine) return true;
         for (unsigned y = 0; y < header.cupsHeight; ++y)
             if (cupsRasterReadPixels(ras.get(), line.get(), header.cupsBytesPerLine) == 0) return true;
