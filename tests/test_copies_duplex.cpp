@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "support/printed_job.h"
+#include "support/job.h"
 
 namespace {
 
@@ -13,22 +13,21 @@ using Order = std::vector<int>;
 class CopiesAndDuplex : public ::testing::Test {
 protected:
     // Small custom pages on PLATFORM_C: the order is what matters here.
-    PrintedJob Print(int pages, const std::string& options, unsigned copies = 1,
-                     const PPDFixture& ppd = Fixture(), bool twoSidedHeader = false) {
+    JobRun PrintPages(int pages, const std::string& options, unsigned copies = 1,
+                      const PPDFixture& ppd = Fixture(), bool twoSidedHeader = false) {
         RasterPage page;
         page.duplex = twoSidedHeader;
         page.pageW = page.pageH = 144;
         page.width = page.height = 1200;
         page.copies = copies;
         page.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x ^ y) & 0xFF); };
-        FilterInvocation inv = Job(dir, ppd, std::vector<RasterPage>(pages, page), options);
-        inv.env.push_back("TMPDIR=" + spool.path());
-        inv.inProcess = true;  // no pause before the backs
-        PrintedJob job = PrintJob(inv);
-        EXPECT_EQ(job.run.status, 0) << job.run.err;
-        EXPECT_TRUE(job.checked) << job.checkOutput;
-        EXPECT_TRUE(std::filesystem::is_empty(spool.path())) << "a spool file was left behind";
-        return job;
+        Job job = PrinterJob(dir, ppd, std::vector<RasterPage>(pages, page), options);
+        job.inProcess = true;  // no pause before the backs
+        const JobRun run = Print(job);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(run.checked) << run.checkOutput;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.File("spool"))) << "a spool file was left behind";
+        return run;
     }
     static PPDFixture Fixture() {
         PPDFixture f;
@@ -37,7 +36,7 @@ protected:
         return f;
     }
     // The manual duplex command stands between the fronts and the backs.
-    static std::size_t PagesBeforeManualDuplex(const PrintedJob& job) {
+    static std::size_t PagesBeforeManualDuplex(const JobRun& job) {
         const auto commands = job.Commands("MANUAL_DUPLEX");
         EXPECT_EQ(commands.size(), 1u);
         if (commands.empty()) return 0;
@@ -46,17 +45,17 @@ protected:
         for (const DecodedPage& page : job.decoded.pages) n += page.offset < at;
         return n;
     }
-    TempDir dir, spool;
+    TempDir dir;
 };
 
 // Collated copies are sent again from the spool, in one document; uncollated
 // ones are made by the printer.
 TEST_F(CopiesAndDuplex, CollatedCopiesAreSentAgainFromTheSpool) {
-    const PrintedJob collated = Print(2, "Collate=True", 3);
+    const JobRun collated = PrintPages(2, "Collate=True", 3);
     EXPECT_EQ(collated.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
     for (const DecodedPage& page : collated.decoded.pages) EXPECT_EQ(page.copies, 1);
     EXPECT_EQ(collated.Commands("RESET").size(), 1u);
-    const PrintedJob uncollated = Print(2, "", 3);
+    const JobRun uncollated = PrintPages(2, "", 3);
     EXPECT_EQ(uncollated.PageOrder(), (Order{1, 2}));
     for (const DecodedPage& page : uncollated.decoded.pages) EXPECT_EQ(page.copies, 3);
 }
@@ -79,10 +78,10 @@ TEST_F(CopiesAndDuplex, ManualDuplexSendsFrontsThenBacksFromTheLast) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.pages << " pages, " << c.options);
-        const PrintedJob job = Print(c.pages, c.options, c.copies);
+        const JobRun job = PrintPages(c.pages, c.options, c.copies);
         EXPECT_EQ(job.PageOrder(), c.order);
         EXPECT_EQ(PagesBeforeManualDuplex(job), c.fronts);
-        EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
+        EXPECT_TRUE(job.HasLine("INFO:Turn the pages over"));
     }
 }
 
@@ -94,7 +93,7 @@ TEST_F(CopiesAndDuplex, TwoSidedPagesOnPlatformMWithoutADuplexer) {
     for (const char* support : {"True", ""}) {
         SCOPED_TRACE(testing::Message() << "SupportManualDuplex " << support);
         m.supportManualDuplex = support;
-        const PrintedJob job = Print(3, "", 1, m, true);
+        const JobRun job = PrintPages(3, "", 1, m, true);
         const bool manual = *support != '\0';
         // Manual duplex: 1 and 3, the command, a blank back for 3, then 2.
         ASSERT_EQ(job.decoded.pages.size(), manual ? 4u : 3u);
@@ -108,8 +107,8 @@ TEST_F(CopiesAndDuplex, TwoSidedPagesOnPlatformMWithoutADuplexer) {
 TEST_F(CopiesAndDuplex, MissingInstructionGivesABareInfoLine) {
     PPDFixture ppd = Fixture();
     ppd.manualDuplexText.clear();
-    const PrintedJob job = Print(2, "ManualDuplex=true", 1, ppd);
-    EXPECT_TRUE(job.run.HasLine("INFO:"));
+    const JobRun job = PrintPages(2, "ManualDuplex=true", 1, ppd);
+    EXPECT_TRUE(job.HasLine("INFO:"));
 }
 
 }  // namespace

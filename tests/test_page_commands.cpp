@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "common/last_error.h"
 #include "common/output.h"
 #include "common/platform.h"
 #include "prnt/document.h"
@@ -149,34 +148,12 @@ TEST(PageStart, PlatformMHeaderAndParameters) {
     gImageCoverage = 0;
 }
 
-TEST(PageStart, FailedSendStopsAndComesFirst) {
+TEST(PageStart, FailedSendStopsAtIt) {
     DeviceCapture device(3);  // header, paper size, then copies
     const GDI_START_PAGE_PARAM page = PlainPage();
     EXPECT_EQ(Prnt_StartPage(&page, PLATFORM_M), 0);
     ASSERT_EQ(device.writes().size(), 2u);
     EXPECT_EQ(device.writes()[1], kPaperSizeParam9);
-    EXPECT_NE(std::string(prntLastError).find("COPIES_PARAM"), std::string::npos) << prntLastError;
-}
-
-// Neither document nor page commands go to a platform the filter does not know.
-TEST(PageStartEnd, UnknownPlatformWritesNothing) {
-    for (int platform : {0, 4}) {
-        DeviceCapture device;
-        gImageCoverage = 55;
-        GDI_START_DOC_PARAM startDoc{};
-        GDI_END_DOC_PARAM endDoc{3, 1};
-        const GDI_START_PAGE_PARAM page = PlainPage();
-        GDI_END_PAGE_PARAM end{};
-        end.page = end.bMachDup = 1;
-        EXPECT_EQ(Prnt_StartDoc(&startDoc, platform), 0);
-        EXPECT_EQ(Prnt_StartPage(&page, platform), 0);
-        EXPECT_EQ(Prnt_EndPage(&end, platform), 0);
-        EXPECT_EQ(Prnt_EndDoc(&endDoc, platform), 0);
-        EXPECT_TRUE(device.bytes().empty());
-        EXPECT_EQ(gImageCoverage, 55u);
-        EXPECT_STREQ(prntLastError, "");
-    }
-    gImageCoverage = 0;
 }
 
 // A 1000-point A4 page with image checksum 0x9E.

@@ -4,7 +4,6 @@
 #include <random>
 
 #include "jbigCompress/jbig_compress.h"
-#include "support/filter_runner.h"
 
 void Append(ByteVec& out, const ByteVec& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 
@@ -92,15 +91,4 @@ ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int o
     ByteBuffer out;
     if (!JBIGCompressWithJbigkit(bih, copy.data(), &out)) return {};
     return ByteVec(out.data, out.data + out.size);
-}
-
-DecoderRun RunDecoder(const std::vector<std::string>& args, const ByteVec& input) {
-    // Standard input is a pipe, as when a spooled job is piped into the decoder.
-    FilterInvocation inv;
-    inv.program = NORVEXDECODE_BIN;
-    inv.args = args;
-    FilterProcess decoder(inv);
-    decoder.Feed(input.data(), input.size());  // fails harmlessly if it stops reading early
-    const FilterRun run = decoder.Finish();
-    return {run.status, std::string(run.out.begin(), run.out.end()), run.err};
 }

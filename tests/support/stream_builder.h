@@ -1,5 +1,5 @@
-// Hand-built printer streams for the decoder's tests: framing helpers, JBIG data
-// straight from JBIG-KIT's encoder, and a run of the norvexdecode binary.
+// Hand-built printer streams for the decoder's tests: framing helpers and JBIG
+// data straight from JBIG-KIT's encoder.
 #pragma once
 
 #include <cstdint>
@@ -54,11 +54,3 @@ ByteVec RandomBitmap(uint32_t width, uint32_t height, uint32_t seed, int percent
 // The complete T.82 image entity of a single-plane bitmap.
 ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int order, int options, uint32_t l0,
                    int mx);
-
-struct DecoderRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-// Runs the norvexdecode binary with `args`; `input` goes to its standard input.
-DecoderRun RunDecoder(const std::vector<std::string>& args, const ByteVec& input);
