@@ -61,7 +61,7 @@ TEST_F(Cancellation, BeforeTheFirstHeaderNothingIsPrinted) {
 TEST_F(Cancellation, PlatformZFinishesThePageBlankAndEndsTheDocument) {
     const JobRun run = CancelInPageThree("PLATFORM_Z");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(RunWithInput(NORVEXDECODE_BIN, {"--check", "--quiet"}, run.out).status, 0);
+    EXPECT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
     const DecodeResult decoded = DecodeStream(run.out.data(), run.out.size(), DecodeOptions{});
     ASSERT_EQ(decoded.pages.size(), 3u);
     const DecodedPage& third = decoded.pages[2];
@@ -104,7 +104,7 @@ TEST_F(Cancellation, SlowPageGetsKeepAliveFillersBetweenCommands) {
     }
     const JobRun run = filter.Finish();
     EXPECT_EQ(run.status, 0);
-    ASSERT_EQ(RunWithInput(NORVEXDECODE_BIN, {"--check", "--quiet"}, run.out).status, 0);
+    ASSERT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
 
     // Between the page start's host-use command (and its separator) and the
     // raster image command there are only zero bytes: one separator plus a

@@ -1,11 +1,9 @@
 // Document start and end on each platform, with the PJL envelope: byte
 // images, caching, failures.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
-#include <optional>
 #include <string>
 
 #include "common/output.h"
@@ -18,49 +16,33 @@
 namespace {
 
 std::time_t gNow = 0;
-std::string gHostName;
-bool gHostNameFails = false;
+const char* gHostName = nullptr;  // nullptr: the lookup fails
 
 // Delivered the way gethostname does: cut to the caller's length, terminated
 // only when there is room.
 int FixedHostName(char* name, std::size_t len) {
-    if (gHostNameFails) return -1;
-    const std::size_t n = std::min(gHostName.size() + 1, len);
-    std::memcpy(name, gHostName.c_str(), n);
-    return gHostName.size() < len ? 0 : -1;
+    if (gHostName == nullptr) return -1;
+    const std::size_t size = std::strlen(gHostName);
+    std::memcpy(name, gHostName, std::min(size + 1, len));
+    return size < len ? 0 : -1;
 }
 
-// The document start's clock, time zone and host name, fixed while it lives:
-// UTC at the epoch on "host" unless a test says otherwise.
-class JobEnvironment {
-public:
-    JobEnvironment() {
-        if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        SetTimeZone("UTC0");
-        gNow = 0;
-        SetHostName("host");
+// The document start's time zone, clock and host name, fixed while it lives.
+struct JobEnvironment {
+    JobEnvironment(const char* tz, std::time_t now, const char* hostName) {
+        setenv("TZ", tz, 1);
+        tzset();
+        gNow = now;
+        gHostName = hostName;
         SetJobClock([] { return gNow; });
         SetHostNameSource(FixedHostName);
     }
     ~JobEnvironment() {
         SetJobClock(nullptr);
         SetHostNameSource(nullptr);
-        savedTz_ ? setenv("TZ", savedTz_->c_str(), 1) : unsetenv("TZ");
+        unsetenv("TZ");
         tzset();
     }
-    void SetTimeZone(const char* tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    void SetClock(std::time_t now) { gNow = now; }
-    void SetHostName(const std::string& name) {
-        gHostName = name;
-        gHostNameFails = false;
-    }
-    void FailHostName() { gHostNameFails = true; }
-
-private:
-    std::optional<std::string> savedTz_;
 };
 
 std::time_t UtcTime(int year, int month, int day, int hour, int minute) {
@@ -104,10 +86,7 @@ TEST(DocumentStart, OpeningOfEachPlatformAndWhatIsSpooled) {
     ASSERT_EQ(OpeningM().size(), 153u);
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "platform " << c.platform);
-        JobEnvironment env;
-        env.SetTimeZone(c.tz);
-        env.SetClock(c.now);
-        env.SetHostName("printhost");
+        JobEnvironment env(c.tz, c.now, "printhost");
         DeviceCapture device;
         SpoolFile spool;
         gCollateFile = spool.fd;
@@ -142,8 +121,7 @@ TEST(DocumentStart, PlatformZLengthFollowsTheModel) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.model);
-        JobEnvironment env;
-        env.SetHostName("printhost");
+        JobEnvironment env("UTC0", 0, "printhost");
         DeviceCapture device;
         GDI_START_DOC_PARAM param = StartParam(513, c.model);
         ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
@@ -155,7 +133,7 @@ TEST(DocumentStart, PlatformZLengthFollowsTheModel) {
 }
 
 TEST(DocumentStart, FailedSendStopsAtIt) {
-    JobEnvironment env;
+    JobEnvironment env("UTC0", 0, "host");
     DeviceCapture device(9);  // the C job specification
     GDI_START_DOC_PARAM param = StartParam(7);
     EXPECT_EQ(Prnt_StartDoc(&param, PLATFORM_C), 0);
@@ -231,10 +209,8 @@ TEST(JobOwner, HostNameIsCutOrLeftEmpty) {
         {true, longName, "@PJL JOBOWNER=\r\n@PJL ENTER LANGUAGE"},
         {false, "", "@PJL JOBOWNER=\r\n@PJL ENTER LANGUAGE"},
     };
-    JobEnvironment env;
     for (const auto& c : cases) {
-        env.SetHostName(c.name);
-        if (c.fails) env.FailHostName();
+        JobEnvironment env("UTC0", 0, c.fails ? nullptr : c.name.c_str());
         DeviceCapture device;
         GDI_START_DOC_PARAM param{};
         ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);

@@ -268,15 +268,16 @@ TEST(DecoderCommand, ChecksAndWritesPages) {
     std::ofstream(dir.File("job.prn"), std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
 
-    JobRun run = RunWithInput(NORVEXDECODE_BIN, {"--check", "--quiet", "--pages", dir.path(), "--pbm", dir.File("job.prn")}, {});
+    JobRun run = RunDecoder({"--check", "--quiet", "--pages", dir.path(), "--pbm", dir.File("job.prn")}, {});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(std::string(run.out.begin(), run.out.end()), "summary: platform=Z pages=1 [page=7 copies=8 size=64x600 depth=1] status=ok\n");
+    EXPECT_EQ(std::string(run.out.begin(), run.out.end()),
+              "summary: platform=Z pages=1 [page=7 copies=8 size=64x600 depth=1] status=ok\n");
     std::ifstream pbm(dir.File("page-001.pbm"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(pbm), {}),
               "P4\n64 600\n" + std::string(page.bits.begin(), page.bits.end()));
 
     // PNG from standard input: black where the bitmap has toner.
-    run = RunWithInput(NORVEXDECODE_BIN, {"--quiet", "--pages", dir.path()}, stream);
+    run = RunDecoder({"--quiet", "--pages", dir.path()}, stream);
     EXPECT_EQ(run.status, 0) << run.err;
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -291,7 +292,7 @@ TEST(DecoderCommand, ChecksAndWritesPages) {
     // A malformed stream gets one message with its offset, and the listing marks it.
     Built bad = StreamZ({Page(64, 300, 1, 161)});
     bad.bytes[bad.at["page1.spec"] + 17] ^= 0x01;
-    run = RunWithInput(NORVEXDECODE_BIN, {"--check"}, bad.bytes);
+    run = RunDecoder({"--check"}, bad.bytes);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("norvexdecode: offset " + std::to_string(bad.at["page1.spec"]) + ": PAGE_SPEC", 0), 0u)
         << run.err;

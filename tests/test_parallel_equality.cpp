@@ -93,8 +93,8 @@ protected:
         EXPECT_EQ(b.status, 0) << b.err;
         const Bytes sequential = WithoutJobTime(a.out);
         EXPECT_GT(sequential.size(), a.out.size() * 9 / 10);  // the pages are compared
-        EXPECT_EQ(RunWithInput(NORVEXDECODE_BIN, {"--check", "--quiet"}, sequential).status, 0);
-        EXPECT_EQ(RunWithInput(NORVEXDECODE_BIN, {"--check", "--quiet"}, b.out).status, 0);
+        EXPECT_EQ(RunDecoder({"--check", "--quiet"}, sequential).status, 0);
+        EXPECT_EQ(RunDecoder({"--check", "--quiet"}, b.out).status, 0);
         EXPECT_TRUE(WithoutJobTime(b.out) == sequential)
             << platform << " " << pages.size() << " pages, options \"" << options << "\"";
         return b;
@@ -188,7 +188,7 @@ TEST_F(ParallelEquality, PageOneGoesOutWhilePageTwoIsStalled) {
             ASSERT_TRUE(filter.Feed(raster.data() + stall, raster.size() - stall));
             const JobRun run = filter.Finish();
             EXPECT_EQ(run.status, 0) << run.err;
-            EXPECT_EQ(RunWithInput(NORVEXDECODE_BIN, {"--check", "--quiet"}, run.out).status, 0);
+            EXPECT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
         }
 }
 

@@ -281,17 +281,16 @@ bool JobRun::Lists(const std::string& name, const std::string& fields) const {
 
 JobRun Print(const Job& job) {
     JobRun run = Execute(job);
-    const JobRun check = RunWithInput(NORVEXDECODE_BIN, {"--check", "--quiet"}, run.out);
+    const JobRun check = RunDecoder({"--check", "--quiet"}, run.out);
     run.checked = check.status == 0;
     run.checkOutput = std::string(check.out.begin(), check.out.end()) + check.err;
     run.listing = Listing(run.out, &run.decoded);
     return run;
 }
 
-JobRun RunWithInput(const std::string& program, const std::vector<std::string>& args,
-                    const std::vector<uint8_t>& input) {
+JobRun RunDecoder(const std::vector<std::string>& args, const std::vector<uint8_t>& input) {
     Job job;
-    job.program = program;
+    job.program = NORVEXDECODE_BIN;
     job.args = args;
     FilterProcess process(job);
     process.Feed(input.data(), input.size());  // fails harmlessly if it stops reading early

@@ -82,9 +82,8 @@ struct JobRun {
 JobRun Execute(const Job& job);
 // Runs the job, then checks and decodes what it wrote.
 JobRun Print(const Job& job);
-// Runs a program (the decoder) with `args` and `input` on a pipe as its standard input.
-JobRun RunWithInput(const std::string& program, const std::vector<std::string>& args,
-                    const std::vector<uint8_t>& input);
+// Runs norvexdecode with `args` and `input` on a pipe as its standard input.
+JobRun RunDecoder(const std::vector<std::string>& args, const std::vector<uint8_t>& input);
 // Decodes a stream and returns its listing (one line per command).
 std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded = nullptr,
                     DecodeOptions options = DecodeOptions());
