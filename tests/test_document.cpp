@@ -1,10 +1,12 @@
 // Document start and end on each platform, with the PJL envelope: byte
 // images, caching, failures.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 
 #include "common/output.h"
 #include "common/platform.h"
@@ -14,6 +16,19 @@
 #include "support/stream_builder.h"
 
 namespace {
+
+// An anonymous spool file: what the routing wrote to it, read back whole.
+struct SpoolFile {
+    SpoolFile() : file(std::tmpfile()), fd(fileno(file)) {}
+    ~SpoolFile() { std::fclose(file); }
+    ByteVec bytes() const {
+        ByteVec out(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)));
+        EXPECT_EQ(pread(fd, out.data(), out.size(), 0), static_cast<ssize_t>(out.size()));
+        return out;
+    }
+    std::FILE* file;
+    int fd;
+};
 
 std::time_t gNow = 0;
 const char* gHostName = nullptr;  // nullptr: the lookup fails

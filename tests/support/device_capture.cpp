@@ -2,9 +2,7 @@
 #include "support/device_capture.h"
 
 #include <cstring>
-#include <unistd.h>
 
-#include "common/last_error.h"
 #include "common/output.h"
 
 namespace {
@@ -41,18 +39,6 @@ DeviceCapture::~DeviceCapture() {
 
 const std::vector<uint8_t>& DeviceCapture::bytes() const { return gBytes; }
 const std::vector<std::vector<uint8_t>>& DeviceCapture::writes() const { return gWrites; }
-
-SpoolFile::SpoolFile() : file(std::tmpfile()), fd(file ? fileno(file) : -1) {}
-SpoolFile::~SpoolFile() {
-    if (file) std::fclose(file);
-}
-
-std::vector<uint8_t> SpoolFile::bytes() const {
-    const off_t end = lseek(fd, 0, SEEK_END);
-    std::vector<uint8_t> out(end > 0 ? static_cast<std::size_t>(end) : 0);
-    if (!out.empty() && pread(fd, out.data(), out.size(), 0) != static_cast<ssize_t>(out.size())) out.clear();
-    return out;
-}
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
     std::vector<uint8_t> out;

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 class DeviceCapture {
@@ -18,17 +17,6 @@ public:
     const std::vector<uint8_t>& bytes() const;
     // Each device write as it was handed over (one entry per SendDataToFile).
     const std::vector<std::vector<uint8_t>>& writes() const;
-};
-
-// An anonymous spool file: what the routing wrote to `fd`, read back whole.
-struct SpoolFile {
-    SpoolFile();
-    ~SpoolFile();
-    SpoolFile(const SpoolFile&) = delete;
-    SpoolFile& operator=(const SpoolFile&) = delete;
-    std::vector<uint8_t> bytes() const;
-    std::FILE* file;
-    int fd;
 };
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> values);
