@@ -200,62 +200,46 @@ TEST_F(JobFailures, HeaderAndOptionValuesAreBounded) {
 // The queue's default density (set by the administrator in the PPD) counts on
 // every platform; the job's own option wins.
 TEST_F(JobFailures, QueueDefaultsCountOnEveryPlatform) {
-    for (const char* model : {"Norvex Orvane 210 Series", "Norvex Lurran 3010 Series"}) {
+    for (auto [model, command, field] : {std::make_tuple("Norvex Orvane 210 Series", "DENSITY", "level="),
+                                         std::make_tuple("Norvex Lurran 3010 Series", "START_PAGE_CMD", " DENSITY=")}) {
         SCOPED_TRACE(model);
         PPDFixture ppd = Model(model);
         ppd.density = "4";
-        const bool m = std::string(model).find("Lurran") != std::string::npos;
-        const JobRun byQueue = Checked(ppd, {Noise()});
-        const JobRun byJob = Checked(ppd, {Noise()}, "Density=0");
-        if (m) {
-            EXPECT_TRUE(byQueue.Lists("START_PAGE_CMD", " DENSITY=4"));
-            EXPECT_TRUE(byJob.Lists("START_PAGE_CMD", " DENSITY=0"));
-        } else {
-            EXPECT_TRUE(byQueue.Lists("DENSITY", "level=4"));
-            EXPECT_TRUE(byJob.Lists("DENSITY", "level=0"));
-        }
+        EXPECT_TRUE(Checked(ppd, {Noise()}).Lists(command, std::string(field) + "4"));
+        EXPECT_TRUE(Checked(ppd, {Noise()}, "Density=0").Lists(command, std::string(field) + "0"));
     }
 }
 
-// The printer's connection goes away before the job is sent: the filter ends
-// with the error and status 1 (not killed by SIGPIPE), and leaves no spool file.
-TEST_F(JobFailures, PrinterConnectionThatGoesAwayEndsTheJobWithItsError) {
-    for (auto [ppd, options, copies] : {std::make_tuple(Model("Norvex Orvane 210 Series"), "Collate=True", 2u),
-                                        std::make_tuple(Model("Norvex Kavrin Series"), "ManualDuplex=true", 1u)}) {
-        SCOPED_TRACE(options);
-        RasterPage page = Noise();
-        page.copies = copies;
-        Job job = PrinterJob(dir, ppd, {page, page, page}, options);
-        job.closedOutput = true;
-        const JobRun run = Execute(job);
-        EXPECT_EQ(run.status, 1) << run.err;
-        EXPECT_TRUE(run.HasLine("ERROR: The printer connection closed while the start of the job was sent."))
-            << run.err;
-        EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
-    }
-}
-
-// The connection closes during the document start (no page is started) or
-// while page 2 goes out: one sentence names what was being sent, and the
-// filter offers the printer nothing more.
-TEST_F(JobFailures, ConnectionClosedMidJobNamesWhatWasBeingSent) {
-    for (const char* model : {"Norvex Orvane 210 Series", "Norvex Kavrin Series", "Norvex Lurran 3010 Series"})
-        for (const bool inPageTwo : {false, true}) {
-            SCOPED_TRACE(testing::Message() << model << (inPageTwo ? ", page 2" : ", document start"));
-            Job job = PrinterJob(dir, Model(model), {Noise(), Noise(), Noise()});
-            job.inProcess = true;
-            DecodeResult whole;
-            Listing(Execute(job).out, &whole);
-            ASSERT_EQ(whole.pages.size(), 3u);
-            job.outputLimit = inPageTwo ? whole.pages[1].offset + 40 : 20;
+// The printer's connection is gone before the job is sent (a pipe whose reader
+// has gone: the filter must not die of SIGPIPE), or closes during the document
+// start or while page 2 goes out: status 1, one sentence names what was being
+// sent, the filter offers the printer nothing more and leaves no spool file.
+TEST_F(JobFailures, ClosedConnectionEndsTheJobWithItsError) {
+    enum When { kBeforeTheJob, kDocumentStart, kPageTwo };
+    for (auto [model, options] : {std::make_pair("Norvex Orvane 210 Series", "Collate=True"),
+                                  std::make_pair("Norvex Kavrin Series", "ManualDuplex=true"),
+                                  std::make_pair("Norvex Lurran 3010 Series", "")})
+        for (const When when : {kBeforeTheJob, kDocumentStart, kPageTwo}) {
+            SCOPED_TRACE(testing::Message() << model << ", case " << when);
+            RasterPage page = Noise();
+            page.copies = when == kBeforeTheJob ? 2 : 1;
+            Job job = PrinterJob(dir, Model(model), {page, page, page}, when == kBeforeTheJob ? options : "");
+            job.closedOutput = when == kBeforeTheJob;
+            job.inProcess = !job.closedOutput;
+            if (job.inProcess) {
+                DecodeResult whole;
+                Listing(Execute(job).out, &whole);
+                ASSERT_EQ(whole.pages.size(), 3u);
+                job.outputLimit = when == kPageTwo ? whole.pages[1].offset + 40 : 20;
+            }
             const JobRun run = Execute(job);
             EXPECT_EQ(run.status, 1);
-            EXPECT_TRUE(run.HasLine(inPageTwo ? "ERROR: The printer connection closed while page 2 was sent."
-                                              : "ERROR: The printer connection closed while the start of the "
-                                                "job was sent."))
+            EXPECT_TRUE(run.HasLine(when == kPageTwo ? "ERROR: The printer connection closed while page 2 was sent."
+                                                     : "ERROR: The printer connection closed while the start of "
+                                                       "the job was sent."))
                 << run.err;
             EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 1) << run.err;
-            EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), inPageTwo ? 2 : 0) << run.err;
+            EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), when == kPageTwo ? 2 : 0) << run.err;
             EXPECT_EQ(run.writesAfterClose, 0) << "the filter wrote on after the failed write";
         }
 }
