@@ -62,7 +62,8 @@ protected:
 // lines are padded white on the right, missing lines are white. The last page
 // of the job is compared, turned where the job turns it: A5 fed long edge
 // first a quarter, the back of a long-edge sheet and pages printed with
-// ImageRotation half a turn. PLATFORM_Z reports the dots it printed.
+// ImageRotation half a turn; the duplex and input slot options against the
+// header. PLATFORM_Z reports the dots it printed.
 TEST_F(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
     RasterPage narrowShort = InkFrom(0), c1200 = InkFrom(0), narrowInk = InkFrom(5000), ending = InkFrom(1000);
     narrowShort.width = 3000;
@@ -90,18 +91,20 @@ TEST_F(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
         {"A4", PLATFORM_C, "", InkFrom(0), 1, 4800, 6780, 0, 0, 0,
          {{"PAGE_SPEC", "res=60x60"}, {"IMAGE_DATA", "L0=768 MX=8 MY=0 order=0x00 options=0x08"}}},
         {"A4", PLATFORM_Z, "", InkFrom(0), 1, 4736, 6780, 0, 0, 0,
-         {{"PAGE_SPEC", "paper=1 "}, {"JBIG_BAND", "MX=0 MY=0 order=0x03 options=0x58"}}},
+         {{"PAGE_SPEC", "paper=1 media=0 res=60x60 tray=0 "}, {"JBIG_BAND", "MX=0 MY=0 order=0x03 options=0x58"}}},
         {"A4", PLATFORM_M, "", InkFrom(0), 1, 4736, 6784, 0, 0, 0, {{"START_PAGE_CMD", "VIDEO_DEPTH=1 "}}},
         {"narrow and short", PLATFORM_Z, "", narrowShort, 1, 4736, 6780, 0, 0, 0, {}},
         {"1200 x 600 dpi", PLATFORM_C, "", c1200, 1, 9600, 6780, 0, 0, 0, {{"PAGE_SPEC", "res=120x60"}}},
         {"2-bit dots", PLATFORM_M, "DPI1200=true", InkFrom(0), 1, 4736, 6784, 0, 1, 0,
          {{"START_PAGE_CMD", "IMG_WIDTH=9472 IMG_HEIGHT=6784 VIDEO_DEPTH=2 "}}},
-        {"negative", PLATFORM_Z, "NegativePrint", InkFrom(0), 1, 4736, 6780, 1, 0, 0, {}},
+        {"negative, manual feed", PLATFORM_Z, "NegativePrint InputSlot=manualfeed", InkFrom(0), 1, 4736, 6780, 1, 0,
+         0, {{"PAGE_SPEC", " tray=1 "}}},
         {"negative, 2-bit", PLATFORM_M, "NegativePrint DPI1200", InkFrom(0), 1, 4736, 6784, 1, 1, 0, {}},
         {"blank", PLATFORM_C, "", RasterPage{}, 1, 4800, 6780, 0, 0, 0, {}},
         {"blank", PLATFORM_Z, "", RasterPage{}, 1, 4736, 6780, 0, 0, 0, {}},
         {"blank", PLATFORM_M, "", RasterPage{}, 1, 4736, 6784, 0, 0, 0, {}},
-        {"blank, negative", PLATFORM_Z, "NegativePrint", RasterPage{}, 1, 4736, 6780, 1, 0, 0, {}},
+        {"blank, negative, auto feed", PLATFORM_Z, "NegativePrint InputSlot=AutoFeed", RasterPage{}, 1, 4736, 6780, 1,
+         0, 0, {{"PAGE_SPEC", " tray=2 "}}},
         {"blank, 2-bit", PLATFORM_M, "DPI1200", RasterPage{}, 1, 4736, 6784, 0, 1, 0, {}},
         {"blank, negative", PLATFORM_M, "NegativePrint", RasterPage{}, 1, 4736, 6784, 1, 0, 0, {}},
         {"blank, negative, 2-bit", PLATFORM_M, "NegativePrint DPI1200", RasterPage{}, 1, 4736, 6784, 1, 1, 0,
@@ -116,6 +119,8 @@ TEST_F(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
         {"back of a short-edge sheet", PLATFORM_C, "", shortEdge, 2, 4800, 6780, 0, 0, 0,
          {{"MACHINE_DUPLEX", ""}}},
         {"two-sided header, Duplex=None", PLATFORM_C, "Duplex=None", longEdge, 2, 4800, 6780, 0, 0, 0, {}},
+        {"one-sided header, Duplex=DuplexTumble", PLATFORM_C, "Duplex=DuplexTumble", InkFrom(0), 2, 4800, 6780, 0, 0,
+         0, {{"MACHINE_DUPLEX", ""}}},
         {"ImageRotation", PLATFORM_Z, "ImageRotation=True", InkFrom(0), 1, 4736, 6780, 0, 0, 180, {}},
     };
     for (const auto& c : cases) {
