@@ -12,8 +12,7 @@ using Order = std::vector<int>;
 
 class CopiesAndDuplex : public ::testing::Test {
 protected:
-    // Small custom pages on PLATFORM_C: the order is what matters here.
-    // Small custom pages on PLATFORM_C: the order is what matters here.
+    // Small custom pages: the order is what matters here.
     JobRun PrintPages(int pages, const std::string& options, unsigned copies, const PPDFixture& ppd,
                       bool twoSidedHeader = false) {
         RasterPage page;
