@@ -70,7 +70,8 @@ TEST(ImageTransferM, PackagesSplitAt64KiB) {
 
 // A failed send stops the page: nothing more is sent.
 TEST(ImageTransferFailure, FailedSendStopsThePage) {
-    ByteVec dots = RandomBitmap(256, 300, 5, 30);
+    ByteVec dots(32 * 300);
+    for (std::size_t i = 0; i < dots.size(); ++i) dots[i] = static_cast<uint8_t>(i * 2654435761u >> 24);
     for (auto [platform, failAt] : {std::make_pair(PLATFORM_Z, 1), std::make_pair(PLATFORM_C, 2),
                                     std::make_pair(PLATFORM_M, 4)}) {
         GDI_SEND_PAGE_PARAM page = PageParam(dots, 256, 300);
