@@ -177,21 +177,4 @@ TEST_F(PageConversion, CustomSizeIsSizedInsideThePPDMargins) {
     EXPECT_TRUE(refused.decoded.pages.empty() || !refused.decoded.pages[0].complete);
 }
 
-// A print server without a host name owns the job with an empty value: the
-// envelope stays whole and the pages print.
-TEST_F(PageConversion, EmptyHostNameOwnsTheJobWithAnEmptyValue) {
-    RasterPage page = InkFrom(0);
-    page.height = 600;
-    Job job = PrinterJob(dir, Printer(PLATFORM_Z), {page, page});
-    job.emptyHostName = true;
-    const JobRun run = Print(job);
-    if (run.status == 125) GTEST_SKIP() << "no UTS namespace here";
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(run.checked) << run.checkOutput;
-    const std::string out(run.out.begin(), run.out.end());
-    EXPECT_NE(out.find("@PJL JOBOWNER=\r\n@PJL ENTER LANGUAGE"), std::string::npos);
-    EXPECT_EQ(run.CountLinesStartingWith("ERROR:"), 0);
-    EXPECT_EQ(run.decoded.pages.size(), 2u);
-}
-
 }  // namespace

@@ -36,9 +36,6 @@ struct Job {
     std::string ppd;               // value of PPD; empty: variable not set
     std::string input;             // file on standard input; empty: /dev/null
     std::vector<std::string> env;  // extra NAME=value entries
-    // Run with an empty host name (in a UTS namespace of its own; needs root).
-    // A run that cannot have one exits with status 125.
-    bool emptyHostName = false;
     // Started with SIGALRM blocked: the keep-alive timer never fires, so the
     // stream has no filler wherever a slow run would have had one.
     bool noKeepAlive = false;
@@ -64,8 +61,8 @@ struct JobRun {
     // In process: blocks the filter offered after the connection had closed.
     int writesAfterClose = 0;
     // Filled by Print.
-    bool checked = false;     // norvexdecode --check accepted the stream
-    std::string checkOutput;  // its summary line, or its complaint
+    bool checked = false;     // the decoder found the stream well-formed
+    std::string checkOutput;  // its complaints
     DecodeResult decoded;
     std::string listing;      // one line per command, as norvexdecode lists them
 
