@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,23 +17,11 @@ using Bytes = std::vector<uint8_t>;
 // The stream without its PJL JOBTIME line, which carries the minute of the
 // run. The jobs run with the keep-alive timer blocked, so every other byte,
 // every 00 00 separator included, is compared as the printer gets it.
-Bytes WithoutJobTime(const Bytes& stream) {
-    std::istringstream lines(Listing(stream));
-    std::vector<std::pair<std::size_t, bool>> items;  // offset, kept
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::size_t offset = 0;
-        std::string name;
-        if (!(fields >> offset >> name)) continue;
-        items.emplace_back(offset, line.find("JOBTIME") == std::string::npos);
-    }
-    Bytes kept;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::size_t end = i + 1 < items.size() ? items[i + 1].first : stream.size();
-        if (items[i].second && items[i].first <= end && end <= stream.size())
-            kept.insert(kept.end(), stream.begin() + items[i].first, stream.begin() + end);
-    }
-    return kept;
+Bytes WithoutJobTime(Bytes stream) {
+    const std::string text(stream.begin(), stream.end());
+    const std::size_t at = text.find("@PJL JOBTIME="), end = text.find("\r\n", at);
+    if (end != std::string::npos) stream.erase(stream.begin() + at, stream.begin() + end + 2);
+    return stream;
 }
 
 // Small pages (144 pt square: a 1216 x 1200 image at 600 dpi, five 256-line
@@ -93,7 +80,7 @@ protected:
         EXPECT_EQ(b.status, 0) << b.err;
         const Bytes sequential = WithoutJobTime(a.out);
         EXPECT_GT(sequential.size(), a.out.size() * 9 / 10);  // the pages are compared
-        EXPECT_EQ(RunDecoder({"--check", "--quiet"}, sequential).status, 0);
+        EXPECT_EQ(RunDecoder({"--check", "--quiet"}, a.out).status, 0);
         EXPECT_EQ(RunDecoder({"--check", "--quiet"}, b.out).status, 0);
         EXPECT_TRUE(WithoutJobTime(b.out) == sequential)
             << platform << " " << pages.size() << " pages, options \"" << options << "\"";
