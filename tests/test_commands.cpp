@@ -227,7 +227,7 @@ TEST(CommandBytes, ByteImages) {
         const char* what;
         std::function<ByteVec()> produced;
         ByteVec expected;
-        std::optional<ByteVec> spooled;  // the spool file's bytes, where checked
+        std::optional<ByteVec> spooled = std::nullopt;  // the spool file's bytes, where checked
     } rows[] = {
         {"opening C", [] { return StartDoc(PLATFORM_C, 7, "JST-9", 1796241600); }, OpeningC(), OpeningC()},
         {"opening Z", [] { return StartDoc(PLATFORM_Z, 513, "EST5", 1796324700); }, OpeningZ(),
@@ -314,7 +314,9 @@ TEST(CommandBytes, ByteImages) {
         Device device;
         SpoolFile spool;
         EXPECT_EQ(row.produced(), row.expected);
-        if (row.spooled) EXPECT_EQ(spool.bytes(), *row.spooled);
+        if (row.spooled) {
+            EXPECT_EQ(spool.bytes(), *row.spooled);
+        }
         gImageCoverage = gImageChecksum = 0;
     }
 }
@@ -374,7 +376,9 @@ TEST(CommandBytes, FailedSendStopsAtIt) {
         Device device(row.failAt);
         EXPECT_EQ(row.send(), 0);
         EXPECT_EQ(gWrites.size(), static_cast<std::size_t>(row.failAt - 1));
-        if (row.before) EXPECT_EQ(Device::Bytes(), *row.before);
+        if (row.before) {
+            EXPECT_EQ(Device::Bytes(), *row.before);
+        }
         gImageCoverage = gImageChecksum = 0;
     }
 }

@@ -192,31 +192,37 @@ bool FilterProcess::Feed(const void* data, std::size_t size) {
     return input_ >= 0;
 }
 
-bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 10, usleep(10000)) {
-        const std::vector<std::string> lines = Lines(ReadAll(scratch_.File("stderr")));
-        if (std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return StartsWith(l, prefix); }))
-            return true;
-    }
+// Polls `done` every 5 ms until it holds or `timeoutMs` have passed.
+static bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 5, usleep(5000))
+        if (done()) return true;
     return false;
+}
+
+bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
+    return WaitFor([&] {
+        for (const std::string& line : Lines(ReadAll(scratch_.File("stderr"))))
+            if (StartsWith(line, prefix)) return true;
+        return false;
+    }, timeoutMs);
 }
 
 bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
                                   int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 10, usleep(10000)) {
+    return WaitFor([&] {
         const std::string out = ReadAll(scratch_.File("stdout"));
-        if (done(std::vector<uint8_t>(out.begin(), out.end()))) return true;
-    }
-    return false;
+        return done(std::vector<uint8_t>(out.begin(), out.end()));
+    }, timeoutMs);
 }
 
+// Whether the filter has its SIGTERM handler in place.
 bool FilterProcess::WaitForTermHandler(int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs; waited += 5, usleep(5000)) {
+    return WaitFor([&] {
         for (const std::string& line : Lines(ReadAll("/proc/" + std::to_string(pid_) + "/status")))
-            if (StartsWith(line, "SigCgt:") && (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1))
-                return true;
-    }
-    return false;
+            if (StartsWith(line, "SigCgt:"))
+                return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) == 1;
+        return false;
+    }, timeoutMs);
 }
 
 void FilterProcess::Signal(int signal) { kill(pid_, signal); }
@@ -295,10 +301,7 @@ JobRun RunDecoder(const std::vector<std::string>& args, const std::vector<uint8_
     return process.Finish();
 }
 
-std::string RasterBytes(const Job& job) {
-    std::ifstream in(job.input, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string RasterBytes(const Job& job) { return ReadAll(job.input); }
 
 namespace {
 
