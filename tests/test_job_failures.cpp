@@ -49,68 +49,90 @@ protected:
     TempDir dir;
 };
 
-// A page too large to hold sends nothing of itself: no page start, no PAGE
-// line; the pages around it print and the job fails.
-TEST_F(JobFailures, PageTooLargeToHoldIsLeftOutWhole) {
-    RasterPage huge = Noise(200, 200);
+// Pages the printer cannot print are left out whole (no page start, no PAGE
+// line) with their reason, the pages around them print and the job fails: a
+// page too large to hold, one rendered at a resolution the printer does not
+// print (never printed at the wrong scale), a raster that stops early (the
+// page is closed and the document ended). Header and option values out of
+// range are brought into what the printer takes, with a warning: any non-zero
+// boolean is on (the duplex gives a blank back), copies of 0 or 65537 (1 in
+// 16 bits: re-sent for ever if taken whole), density 9. The queue's default
+// density (set in the PPD) counts on every platform; the job's own option wins.
+TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
+    RasterPage huge = Noise(200, 200), truncated = Noise(), sevens = Noise(), many = Noise();
     huge.pageW = huge.pageH = 5000;  // 41666 x 41666 dots at 600 dpi
-    const JobRun job = Checked(PPDFixture{}, {Noise(), huge, Noise()});
-    EXPECT_EQ(job.status, 1);
-    EXPECT_EQ(job.PageOrder(), (std::vector<int>{1, 2}));
-    EXPECT_EQ(job.CountLinesStartingWith("PAGE:"), 2);
-    EXPECT_TRUE(job.HasLine("ERROR: Page 2 of 5000 x 5000 points cannot be printed: its image "
-                                "exceeds 256 MiB"))
-        << job.err;
-    EXPECT_EQ(job.CountLinesStartingWith("ERROR:"), 1);
-    EXPECT_FALSE(job.HasLine("INFO: Ready to print."));
-
-    const JobRun alone = Execute(PrinterJob(dir, PPDFixture{}, {huge}));
-    EXPECT_EQ(alone.status, 1);
-    EXPECT_TRUE(alone.out.empty());
-}
-
-// A page rendered at a resolution the printer does not print is refused with
-// its resolution named (never printed at the wrong scale); the pages around
-// it print and the job fails.
-TEST_F(JobFailures, PageAtAResolutionThePrinterLacksIsRefused) {
+    truncated.linesWritten = 10;
+    sevens.edit = [](cups_page_header2_t& h) {
+        const unsigned seven = 7;
+        std::memcpy(&h.Duplex, &seven, sizeof seven);
+        std::memcpy(&h.Tumble, &seven, sizeof seven);
+        std::memcpy(&h.ManualFeed, &seven, sizeof seven);
+        std::memcpy(&h.Orientation, &seven, sizeof seven);
+        h.NumCopies = 0;
+    };
+    many.copies = 65537;
+    const auto at = [](unsigned x, unsigned y) {
+        RasterPage odd = Noise(x * 2, y * 2);
+        odd.resX = x;
+        odd.edit = [y](cups_page_header2_t& h) { h.HWResolution[1] = y; };
+        return std::vector<RasterPage>{Noise(), odd, Noise()};
+    };
+    const std::string refused = "ERROR: Page 2 was rendered at ";
+    const std::string lacks = " dpi, a resolution this printer does not print";
+    const char *kavrin = "Norvex Kavrin Series", *lurran = "Norvex Lurran 3010 Series";
+    const char* orvane = "Norvex Orvane 210 Series";
     const struct {
-        const char* model;
-        unsigned x, y;
-        bool printed;
+        const char* model;  // nullptr: a PLATFORM_Z printer of no listed model
+        std::vector<RasterPage> pages;
+        std::vector<int> order;          // page numbers the printer gets
+        std::vector<std::string> lines;  // the start of every ERROR line, and WARNING lines
+        std::string options = "";
+        const char* density = "2";                               // the PPD's default
+        std::vector<std::pair<const char*, const char*>> listed = {};  // command and fields
     } cases[] = {
-        {"Norvex Kavrin Series", 300, 300, false},
-        {"Norvex Kavrin Series", 1200, 1200, false},
-        {"Norvex Lurran 3010 Series", 1200, 600, false},
-        {"Norvex Lurran 3010 Series", 600, 300, false},
-        {"Norvex Orvane 210 Series", 300, 300, false},
-        {"Norvex Orvane 210 Series", 1200, 1200, true},
+        {nullptr, {Noise(), huge, Noise()}, {1, 2},
+         {"ERROR: Page 2 of 5000 x 5000 points cannot be printed: its image exceeds 256 MiB"}},
+        {nullptr, {huge}, {}, {"ERROR: Page 1 of 5000 x 5000 points cannot be printed: its image exceeds 256 MiB",
+                               "ERROR: No pages found!"}},
+        {kavrin, at(300, 300), {1, 2}, {refused + "300 x 300" + lacks}},
+        {kavrin, at(1200, 1200), {1, 2}, {refused + "1200 x 1200" + lacks}},
+        {lurran, at(1200, 600), {1, 2}, {refused + "1200 x 600" + lacks}},
+        {lurran, at(600, 300), {1, 2}, {refused + "600 x 300" + lacks}},
+        {orvane, at(300, 300), {1, 2}, {refused + "300 x 300" + lacks}},
+        {orvane, at(1200, 1200), {1, 2, 3}, {}},
+        {nullptr, {truncated}, {1}, {"ERROR: Page 1 ended after 10 of its 1200 raster lines"}},
+        {orvane, {sevens}, {1, 2},
+         {"WARNING: Copy count 0 is outside 1 to 9999; printing 1",
+          "WARNING: Density 9 is outside 0 to 4; printing with 4"},
+         "Density=9", "2", {{"DENSITY", "level=4"}, {"PAGE_SPEC", "copies=1 "}, {"MACHINE_DUPLEX", ""}}},
+        {nullptr, {many}, {1}, {"WARNING: Copy count 65537 is outside 1 to 9999; printing 9999"}, "", "2",
+         {{"PAGE_SPEC", "copies=9999 "}}},
+        {orvane, {Noise()}, {1}, {}, "", "4", {{"DENSITY", "level=4"}}},
+        {orvane, {Noise()}, {1}, {}, "Density=0", "4", {{"DENSITY", "level=0"}}},
+        {lurran, {Noise()}, {1}, {}, "", "4", {{"START_PAGE_CMD", " DENSITY=4"}}},
+        {lurran, {Noise()}, {1}, {}, "Density=0", "4", {{"START_PAGE_CMD", " DENSITY=0"}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.model << " " << c.x << " x " << c.y);
-        RasterPage odd = Noise(c.x * 2, c.y * 2);
-        odd.resX = c.x;
-        odd.edit = [y = c.y](cups_page_header2_t& h) { h.HWResolution[1] = y; };
-        const JobRun job = Checked(Model(c.model), {Noise(), odd, Noise()});
-        EXPECT_EQ(job.status, c.printed ? 0 : 1) << job.err;
-        EXPECT_EQ(job.decoded.pages.size(), c.printed ? 3u : 2u);
-        const std::string line = "ERROR: Page 2 was rendered at " + std::to_string(c.x) + " x " +
-                                 std::to_string(c.y) + " dpi, a resolution this printer does not print";
-        EXPECT_EQ(job.CountLinesStartingWith(line), c.printed ? 0 : 1) << job.err;
-        EXPECT_EQ(job.CountLinesStartingWith("ERROR:"), c.printed ? 0 : 1) << job.err;
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
+        PPDFixture ppd = c.model ? Model(c.model) : PPDFixture{};
+        ppd.density = c.density;
+        const JobRun job =
+            c.order.empty() ? Execute(PrinterJob(dir, ppd, c.pages)) : Checked(ppd, c.pages, c.options);
+        const int errors = static_cast<int>(std::count_if(
+            c.lines.begin(), c.lines.end(), [](const std::string& line) { return line.rfind("ERROR:", 0) == 0; }));
+        const bool failed = errors > 0;
+        EXPECT_EQ(job.status, failed ? 1 : 0) << job.err;
+        EXPECT_EQ(job.PageOrder(), c.order);
+        EXPECT_EQ(job.out.empty(), c.order.empty());
+        if (failed) {
+            EXPECT_EQ(job.CountLinesStartingWith("PAGE:"), static_cast<int>(c.order.size()));
+        }
+        for (const std::string& line : c.lines) EXPECT_EQ(job.CountLinesStartingWith(line), 1) << line;
+        EXPECT_EQ(job.CountLinesStartingWith("ERROR:"), errors) << job.err;
+        EXPECT_EQ(job.HasLine("INFO: Ready to print."), !failed) << job.err;
+        for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
     }
-}
-
-// A raster that stops early: the page is closed and the document ended, and
-// the log says how much of it arrived.
-TEST_F(JobFailures, TruncatedPageIsFinishedAndReported) {
-    RasterPage page = Noise();
-    page.linesWritten = 10;
-    const JobRun job = Checked(PPDFixture{}, {page});
-    EXPECT_EQ(job.status, 1);
-    ASSERT_EQ(job.decoded.pages.size(), 1u);
-    EXPECT_TRUE(job.decoded.pages[0].complete);
-    EXPECT_EQ(job.Commands("RESET").size(), 1u);
-    EXPECT_TRUE(job.HasLine("ERROR: Page 1 ended after 10 of its 1200 raster lines")) << job.err;
+    EXPECT_EQ(Checked(PPDFixture{}, {truncated}).Commands("RESET").size(), 1u);
 }
 
 // One-sided and two-sided pages in one job on a manual-duplex printer: the
@@ -165,48 +187,6 @@ TEST_F(JobFailures, BlankBackCarriesWhatTheRealPagesCarry) {
             ASSERT_EQ(images.size(), 2u);
             for (const std::string& image : images) EXPECT_NE(image.find(c.rasterImage), std::string::npos) << image;
         }
-    }
-}
-
-// Header values CUPS never writes are read as numbers: any non-zero boolean
-// is on; copies and density are brought into what the printer takes, with a
-// warning.
-TEST_F(JobFailures, HeaderAndOptionValuesAreBounded) {
-    RasterPage page = Noise();
-    page.edit = [](cups_page_header2_t& h) {
-        const unsigned seven = 7;
-        std::memcpy(&h.Duplex, &seven, sizeof seven);
-        std::memcpy(&h.Tumble, &seven, sizeof seven);
-        std::memcpy(&h.ManualFeed, &seven, sizeof seven);
-        std::memcpy(&h.Orientation, &seven, sizeof seven);
-        h.NumCopies = 0;
-    };
-    const JobRun job = Checked(Model("Norvex Orvane 210 Series"), {page}, "Density=9");
-    EXPECT_EQ(job.status, 0) << job.err;
-    EXPECT_TRUE(job.HasLine("WARNING: Copy count 0 is outside 1 to 9999; printing 1"));
-    EXPECT_TRUE(job.HasLine("WARNING: Density 9 is outside 0 to 4; printing with 4"));
-    EXPECT_TRUE(job.Lists("DENSITY", "level=4"));
-    ASSERT_EQ(job.decoded.pages.size(), 2u);  // two-sided: the blank back follows
-    EXPECT_EQ(job.decoded.pages[0].copies, 1);
-
-    RasterPage many = Noise();
-    many.copies = 65537;  // 1 in 16 bits; re-sent for ever if taken whole
-    const JobRun bounded = Checked(PPDFixture{}, {many});
-    EXPECT_TRUE(bounded.HasLine("WARNING: Copy count 65537 is outside 1 to 9999; printing 9999"));
-    ASSERT_EQ(bounded.decoded.pages.size(), 1u);
-    EXPECT_EQ(bounded.decoded.pages[0].copies, 9999);
-}
-
-// The queue's default density (set by the administrator in the PPD) counts on
-// every platform; the job's own option wins.
-TEST_F(JobFailures, QueueDefaultsCountOnEveryPlatform) {
-    for (auto [model, command, field] : {std::make_tuple("Norvex Orvane 210 Series", "DENSITY", "level="),
-                                         std::make_tuple("Norvex Lurran 3010 Series", "START_PAGE_CMD", " DENSITY=")}) {
-        SCOPED_TRACE(model);
-        PPDFixture ppd = Model(model);
-        ppd.density = "4";
-        EXPECT_TRUE(Checked(ppd, {Noise()}).Lists(command, std::string(field) + "4"));
-        EXPECT_TRUE(Checked(ppd, {Noise()}, "Density=0").Lists(command, std::string(field) + "0"));
     }
 }
 
