@@ -161,6 +161,8 @@ TEST_F(Decoder, CommandLineChecksAndWritesPages) {
              std::string(zBits.begin(), zBits.end())},
         {"2-bit to PGM", {"--quiet", "--pbm", "--pages", dir.path()}, m.out, 0, "", "", "page-001.pgm", pgm},
         {"standard input to PNG", {"--quiet", "--pages", dir.path()}, z.out, 0, "", "", nullptr, ""},
+        {"platform forced on another's stream", {"--check", "--platform", "C"}, z.out, 1, "status=malformed",
+         "norvexdecode: offset 0: ", nullptr, ""},
         {"malformed", {"--check"}, bad.out, 1, "!! PAGE_SPEC",
          "norvexdecode: offset " + std::to_string(At(bad, "PAGE_SPEC")) + ": PAGE_SPEC", nullptr, ""},
     };
