@@ -232,7 +232,7 @@ TEST(CommandBytes, ByteImages) {
         {"opening C", [] { return StartDoc(PLATFORM_C, 7, "JST-9", 1796241600); }, OpeningC(), OpeningC()},
         {"opening Z", [] { return StartDoc(PLATFORM_Z, 513, "EST5", 1796324700); }, OpeningZ(),
          Cat({Str("\r\n"), kZeros, {0x0B, 0x05, 0x1F, 0x01, 0xD0}, kZeros, kZeros, kZeros})},
-        {"opening M (153 bytes)", [] { return StartDoc(PLATFORM_M, 513, "UTC0", 0); }, OpeningM(), OpeningM()},
+        {"opening M", [] { return StartDoc(PLATFORM_M, 513, "UTC0", 0); }, OpeningM(), OpeningM()},
         {"job specification C: the job number and toner save keep their low byte",
          [] {
              GDI_START_DOC_PARAM param = StartParam(513);
