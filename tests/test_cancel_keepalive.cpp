@@ -1,14 +1,11 @@
 // Cancellation (SIGTERM from CUPS) and the keep-alive filler, on a filter fed
 // through a pipe as CUPS feeds it.
 #include <csignal>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <sstream>
 #include <unistd.h>
 
-#include "support/printed_job.h"
-#include "support/stream_builder.h"
+#include "support/job.h"
 
 namespace {
 
@@ -22,7 +19,7 @@ constexpr std::size_t kSyncBytes = 4;
 class Cancellation : public ::testing::Test {
 protected:
     // `count` black pages for `platform`; the test feeds `raster` through a pipe.
-    FilterInvocation Invocation(const char* platform, int count) {
+    Job Invocation(const char* platform, int count) {
         PPDFixture f;
         f.platform = platform;
         RasterPage page;
@@ -30,17 +27,15 @@ protected:
         page.width = kWidth;
         page.height = kSide;
         page.pixel = [](unsigned, unsigned) { return uint8_t{0}; };
-        FilterInvocation inv = Job(dir, f, std::vector<RasterPage>(count, page));
-        inv.env.push_back("TMPDIR=" + dir.path());
-        std::ifstream in(inv.stdinPath, std::ios::binary);
-        raster.assign(std::istreambuf_iterator<char>(in), {});
-        return inv;
+        const Job job = PrinterJob(dir, f, std::vector<RasterPage>(count, page));
+        raster = RasterBytes(job);
+        return job;
     }
     static std::size_t PageStart(int page) {
         return kSyncBytes + (page - 1) * (kHeaderBytes + std::size_t{kWidth} * kSide);
     }
     // Feeds everything up to the middle of page 3 of 5, then cancels.
-    FilterRun CancelInPageThree(const char* platform) {
+    JobRun CancelInPageThree(const char* platform) {
         FilterProcess filter(Invocation(platform, 5));
         const std::size_t middle = PageStart(3) + kHeaderBytes + std::size_t{kWidth} * kSide / 2;
         EXPECT_TRUE(filter.Feed(raster.data(), middle));
@@ -57,14 +52,14 @@ TEST_F(Cancellation, BeforeTheFirstHeaderNothingIsPrinted) {
     ASSERT_TRUE(filter.WaitForTermHandler());  // in place while the raster is opened
     filter.Signal(SIGTERM);
     filter.Feed(raster.data(), raster.size());
-    const FilterRun run = filter.Finish();
+    const JobRun run = filter.Finish();
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.empty());
     EXPECT_TRUE(run.HasLine("ERROR: No pages found!"));
 }
 
 TEST_F(Cancellation, PlatformZFinishesThePageBlankAndEndsTheDocument) {
-    const FilterRun run = CancelInPageThree("PLATFORM_Z");
+    const JobRun run = CancelInPageThree("PLATFORM_Z");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
     const DecodeResult decoded = DecodeStream(run.out.data(), run.out.size(), DecodeOptions{});
@@ -80,7 +75,7 @@ TEST_F(Cancellation, PlatformZFinishesThePageBlankAndEndsTheDocument) {
 }
 
 TEST_F(Cancellation, PlatformMEndsTheStreamAfterThePageStart) {
-    const FilterRun run = CancelInPageThree("PLATFORM_M");
+    const JobRun run = CancelInPageThree("PLATFORM_M");
     EXPECT_EQ(run.status, 0);
     DecodeResult decoded;
     const std::string lines = Listing(run.out, &decoded);
@@ -107,7 +102,7 @@ TEST_F(Cancellation, SlowPageGetsKeepAliveFillersBetweenCommands) {
         ASSERT_TRUE(filter.Feed(raster.data() + body + row * kWidth, perStep * kWidth));
         usleep(1'000'000);  // 25 steps
     }
-    const FilterRun run = filter.Finish();
+    const JobRun run = filter.Finish();
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(RunDecoder({"--check", "--quiet"}, run.out).status, 0);
 

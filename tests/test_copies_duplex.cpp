@@ -1,10 +1,10 @@
 // Copies, collation and manual duplex: the order in which the printer gets the
 // pages, decoded from the page specifications, and no spool file left behind.
+#include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "support/printed_job.h"
+#include "support/job.h"
 
 namespace {
 
@@ -12,89 +12,82 @@ using Order = std::vector<int>;
 
 class CopiesAndDuplex : public ::testing::Test {
 protected:
-    // Small custom pages on PLATFORM_C: the order is what matters here.
-    PrintedJob Print(int pages, const std::string& options, unsigned copies = 1,
-                     const PPDFixture& ppd = Fixture(), bool twoSidedHeader = false) {
+    // Small custom pages: the order is what matters here.
+    JobRun PrintPages(int pages, const std::string& options, unsigned copies, const PPDFixture& ppd,
+                      bool twoSidedHeader = false) {
         RasterPage page;
         page.duplex = twoSidedHeader;
         page.pageW = page.pageH = 144;
         page.width = page.height = 1200;
         page.copies = copies;
         page.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x ^ y) & 0xFF); };
-        FilterInvocation inv = Job(dir, ppd, std::vector<RasterPage>(pages, page), options);
-        inv.env.push_back("TMPDIR=" + spool.path());
-        inv.inProcess = true;  // no pause before the backs
-        PrintedJob job = PrintJob(inv);
-        EXPECT_EQ(job.run.status, 0) << job.run.err;
-        EXPECT_TRUE(job.checked) << job.checkOutput;
-        EXPECT_TRUE(std::filesystem::is_empty(spool.path())) << "a spool file was left behind";
-        return job;
+        Job job = PrinterJob(dir, ppd, std::vector<RasterPage>(pages, page), options);
+        job.inProcess = true;  // no pause before the backs
+        const JobRun run = Print(job);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(run.checked) << run.checkOutput;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.File("spool"))) << "a spool file was left behind";
+        return run;
     }
-    static PPDFixture Fixture() {
+    static PPDFixture Printer(const char* platform, const char* manualDuplexText) {
         PPDFixture f;
-        f.platform = "PLATFORM_C";
-        f.manualDuplexText = "Turn the pages over";
+        f.platform = platform;
+        f.manualDuplexText = manualDuplexText;
         return f;
     }
-    // The manual duplex command stands between the fronts and the backs.
-    static std::size_t PagesBeforeManualDuplex(const PrintedJob& job) {
-        const auto commands = job.Commands("MANUAL_DUPLEX");
-        EXPECT_EQ(commands.size(), 1u);
-        if (commands.empty()) return 0;
-        const std::size_t at = std::stoul(commands[0]);
-        std::size_t n = 0;
-        for (const DecodedPage& page : job.decoded.pages) n += page.offset < at;
-        return n;
-    }
-    TempDir dir, spool;
+    TempDir dir;
 };
 
-// Collated copies are sent again from the spool, in one document; uncollated
-// ones are made by the printer.
-TEST_F(CopiesAndDuplex, CollatedCopiesAreSentAgainFromTheSpool) {
-    const PrintedJob collated = Print(2, "Collate=True", 3);
-    EXPECT_EQ(collated.PageOrder(), (Order{1, 2, 1, 2, 1, 2}));
-    for (const DecodedPage& page : collated.decoded.pages) EXPECT_EQ(page.copies, 1);
-    EXPECT_EQ(collated.Commands("RESET").size(), 1u);
-    const PrintedJob uncollated = Print(2, "", 3);
-    EXPECT_EQ(uncollated.PageOrder(), (Order{1, 2}));
-    for (const DecodedPage& page : uncollated.decoded.pages) EXPECT_EQ(page.copies, 3);
-}
-
-// Fronts, then the backs from the last; an odd job gets a blank back where
-// the output order says; collated copies repeat the fronts, then the backs.
-TEST_F(CopiesAndDuplex, ManualDuplexSendsFrontsThenBacksFromTheLast) {
+// One document whatever the copies: collated copies are sent again from the
+// spool, uncollated ones are made by the printer. Manual duplex sends the
+// fronts, the command, then the backs from the last; an odd job gets a blank
+// back where the output order says; collated copies repeat the fronts, then
+// the backs. The PPD's instruction (or a bare line) tells the user to turn
+// the pages.
+TEST_F(CopiesAndDuplex, PagesComeInTheOrderOfTheOptions) {
     const struct {
         int pages;
         const char* options;
         unsigned copies;
         Order order;
-        std::size_t fronts;
+        int pageCopies;
+        std::size_t fronts;  // pages before the manual duplex command; 0: no command
+        const char* instruction;
     } cases[] = {
-        {4, "ManualDuplex=true", 1, {1, 3, 4, 2}, 2},
-        {5, "ManualDuplex=true", 1, {1, 3, 5, 6, 4, 2}, 3},
-        {5, "ManualDuplex=true outputorder=true", 1, {1, 3, 5, 4, 2, 6}, 3},
-        {1, "ManualDuplex=true", 1, {1, 2}, 1},
-        {3, "ManualDuplex=true Collate=true", 2, {1, 3, 1, 3, 4, 2, 4, 2}, 4},
+        {2, "Collate=True", 3, {1, 2, 1, 2, 1, 2}, 1, 0, ""},
+        {2, "", 3, {1, 2}, 3, 0, ""},
+        {4, "ManualDuplex=true", 1, {1, 3, 4, 2}, 1, 2, "Turn the pages over"},
+        {5, "ManualDuplex=true", 1, {1, 3, 5, 6, 4, 2}, 1, 3, "Turn the pages over"},
+        {5, "ManualDuplex=true outputorder=true", 1, {1, 3, 5, 4, 2, 6}, 1, 3, "Turn the pages over"},
+        {1, "ManualDuplex=true", 1, {1, 2}, 1, 1, "Turn the pages over"},
+        {3, "ManualDuplex=true Collate=true", 2, {1, 3, 1, 3, 4, 2, 4, 2}, 1, 4, "Turn the pages over"},
+        {2, "ManualDuplex=true", 1, {1, 2}, 1, 1, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.pages << " pages, " << c.options);
-        const PrintedJob job = Print(c.pages, c.options, c.copies);
+        SCOPED_TRACE(testing::Message() << c.pages << " pages, " << c.options << ", " << c.copies << " copies");
+        const JobRun job = PrintPages(c.pages, c.options, c.copies, Printer("PLATFORM_C", c.instruction));
         EXPECT_EQ(job.PageOrder(), c.order);
-        EXPECT_EQ(PagesBeforeManualDuplex(job), c.fronts);
-        EXPECT_TRUE(job.run.HasLine("INFO:Turn the pages over"));
+        for (const DecodedPage& page : job.decoded.pages) EXPECT_EQ(page.copies, c.pageCopies);
+        EXPECT_EQ(job.Commands("RESET").size(), 1u);
+        const auto manual = job.Commands("MANUAL_DUPLEX");
+        ASSERT_EQ(manual.size(), c.fronts == 0 ? 0u : 1u);
+        if (c.fronts == 0) continue;
+        const std::size_t at = std::stoul(manual[0]);
+        EXPECT_EQ(std::count_if(job.decoded.pages.begin(), job.decoded.pages.end(),
+                                [&](const DecodedPage& page) { return page.offset < at; }),
+                  static_cast<std::ptrdiff_t>(c.fronts));
+        EXPECT_TRUE(job.HasLine(std::string("INFO:") + c.instruction));
     }
 }
 
 // PLATFORM_M has no duplexer: pages rendered two-sided become manual duplex
 // where its PPD takes it and print one-sided otherwise, turned like any front.
 TEST_F(CopiesAndDuplex, TwoSidedPagesOnPlatformMWithoutADuplexer) {
-    PPDFixture m = Fixture();
-    m.platform = "PLATFORM_M";
+    PPDFixture m = Printer("PLATFORM_M", "");
     for (const char* support : {"True", ""}) {
         SCOPED_TRACE(testing::Message() << "SupportManualDuplex " << support);
         m.supportManualDuplex = support;
-        const PrintedJob job = Print(3, "", 1, m, true);
+        const JobRun job = PrintPages(3, "", 1, m, true);
         const bool manual = *support != '\0';
         // Manual duplex: 1 and 3, the command, a blank back for 3, then 2.
         ASSERT_EQ(job.decoded.pages.size(), manual ? 4u : 3u);
@@ -103,13 +96,6 @@ TEST_F(CopiesAndDuplex, TwoSidedPagesOnPlatformMWithoutADuplexer) {
         const DecodedPage& second = job.decoded.pages[manual ? 3 : 1];
         EXPECT_EQ(PageBits(front), PageBits(second)) << "a page turned";
     }
-}
-
-TEST_F(CopiesAndDuplex, MissingInstructionGivesABareInfoLine) {
-    PPDFixture ppd = Fixture();
-    ppd.manualDuplexText.clear();
-    const PrintedJob job = Print(2, "ManualDuplex=true", 1, ppd);
-    EXPECT_TRUE(job.run.HasLine("INFO:"));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "support/printed_job.h"
+#include "support/job.h"
 
 namespace {
 
@@ -24,9 +24,9 @@ protected:
 
 // A job that cannot be printed gets its reason and no printer byte.
 TEST_F(FilterEntry, RefusedJobsPrintNothing) {
-    const FilterInvocation good = Job(dir, PPDFixture{}, {SmallPage()});
-    auto with = [&](const std::function<void(FilterInvocation&)>& change) {
-        FilterInvocation inv = good;
+    const Job good = PrinterJob(dir, PPDFixture{}, {SmallPage()});
+    auto with = [&](const std::function<void(Job&)>& change) {
+        Job inv = good;
         change(inv);
         return inv;
     };
@@ -36,25 +36,25 @@ TEST_F(FilterEntry, RefusedJobsPrintNothing) {
     PPDFixture unknown;
     unknown.platform = "PLATFORM_X";  // a model not in the list, and no usable platform
     const std::string usage = "ERROR: job-id user title copies options [file]";
-    const std::string noHeader = "DEBUG: cupsRasterReadHeader2 return failure/end-of-file.";
+    const std::string noHeader = "ERROR: No pages found!";
     struct Case {
         const char* what;
-        FilterInvocation inv;
+        Job inv;
         std::string line;         // the reason; "" when only counted
         bool pagesLooked = true;  // the page loop ran and found none
     };
     std::vector<Case> cases = {
-        {"4 arguments", with([](FilterInvocation& i) { i.args.resize(4); }), usage, false},
-        {"7 arguments", with([](FilterInvocation& i) { i.args.resize(7, "x"); }), usage, false},
-        {"unreadable file", with([&](FilterInvocation& i) { i.args.push_back(dir.File("missing.ras")); }),
+        {"4 arguments", with([](Job& i) { i.args.resize(4); }), usage, false},
+        {"7 arguments", with([](Job& i) { i.args.resize(7, "x"); }), usage, false},
+        {"unreadable file", with([&](Job& i) { i.args.push_back(dir.File("missing.ras")); }),
          "ERROR: Unable to open raster file - : No such file or directory", false},
-        {"empty input", with([](FilterInvocation& i) { i.stdinPath = "/dev/null"; }), noHeader},
-        {"foreign input", with([&](FilterInvocation& i) { i.stdinPath = dir.File("text.ras"); }), noHeader},
-        {"no PPD variable", with([](FilterInvocation& i) { i.ppd.clear(); }), ""},
-        {"no PPD file", with([&](FilterInvocation& i) { i.ppd = dir.File("nowhere.ppd"); }), ""},
-        {"no model name", with([&](FilterInvocation& i) { i.ppd = WritePPD(dir.File("anon.ppd"), anonymous); }), ""},
+        {"empty input", with([](Job& i) { i.input = "/dev/null"; }), noHeader},
+        {"foreign input", with([&](Job& i) { i.input = dir.File("text.ras"); }), noHeader},
+        {"no PPD variable", with([](Job& i) { i.ppd.clear(); }), ""},
+        {"no PPD file", with([&](Job& i) { i.ppd = dir.File("nowhere.ppd"); }), ""},
+        {"no model name", with([&](Job& i) { i.ppd = WritePPD(dir.File("anon.ppd"), anonymous); }), ""},
         {"unknown model, no platform",
-         with([&](FilterInvocation& i) { i.ppd = WritePPD(dir.File("unknown.ppd"), unknown); }), ""},
+         with([&](Job& i) { i.ppd = WritePPD(dir.File("unknown.ppd"), unknown); }), ""},
     };
     // Inconsistent page headers: a line longer than libcups checks, 16 bits, colour.
     RasterPage wideLine = SmallPage(), sixteenBit = SmallPage(), color = SmallPage();
@@ -66,11 +66,11 @@ TEST_F(FilterEntry, RefusedJobsPrintNothing) {
     for (const RasterPage& bad : {wideLine, sixteenBit, color}) {
         const std::string path = dir.File("bad" + std::to_string(cases.size()) + ".ras");
         EXPECT_TRUE(WriteRaster(path, {bad}));
-        cases.push_back({"inconsistent header", with([&](FilterInvocation& i) { i.stdinPath = path; }), ""});
+        cases.push_back({"inconsistent header", with([&](Job& i) { i.input = path; }), ""});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const FilterRun run = RunFilter(c.inv);
+        const JobRun run = Execute(c.inv);
         EXPECT_EQ(run.status, 1);
         EXPECT_TRUE(run.out.empty());
         EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), 0);
@@ -83,12 +83,12 @@ TEST_F(FilterEntry, RefusedJobsPrintNothing) {
 TEST_F(FilterEntry, EveryPageIsLoggedAndCounted) {
     RasterPage page = SmallPage();
     page.copies = 2;
-    const FilterInvocation fromStdin = Job(dir, PPDFixture{}, {page, page, page});
-    FilterInvocation fromFile = fromStdin;
-    fromFile.stdinPath.clear();
-    fromFile.args.push_back(fromStdin.stdinPath);
-    for (const FilterInvocation& inv : {fromStdin, fromFile}) {
-        const FilterRun run = RunFilter(inv);
+    const Job fromStdin = PrinterJob(dir, PPDFixture{}, {page, page, page});
+    Job fromFile = fromStdin;
+    fromFile.input.clear();
+    fromFile.args.push_back(fromStdin.input);
+    for (const Job& job : {fromStdin, fromFile}) {
+        const JobRun run = Execute(job);
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(run.HasLine("PAGE: 1 2"));
         EXPECT_TRUE(run.HasLine("PAGE: 3 2"));
@@ -106,7 +106,7 @@ TEST_F(FilterEntry, PlatformFromThePPDOnlyForModelsNotInTheList) {
     known.modelName = "Norvex Orvane 210 Series";
     known.platform = "PLATFORM_M";
     for (auto [fixture, platform] : {std::make_pair(unknown, PLATFORM_Z), std::make_pair(known, PLATFORM_C)}) {
-        const PrintedJob job = PrintJob(Job(dir, fixture, {SmallPage()}));
+        const JobRun job = Print(PrinterJob(dir, fixture, {SmallPage()}));
         EXPECT_TRUE(job.checked) << job.checkOutput;
         EXPECT_EQ(job.decoded.platform, platform);
     }

@@ -8,7 +8,7 @@
 #include "common/platform.h"
 #include "jbigCompress/jbig_compress.h"
 #include "prnt/image.h"
-#include "support/printed_job.h"
+#include "support/job.h"
 
 namespace {
 

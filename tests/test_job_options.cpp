@@ -1,5 +1,6 @@
-// Job options: the function table from the page header, the options and the
-// PPD defaults on PLATFORM_Z; the generated PPDs as the filter reads them.
+// Job options: the catalogue's options and the PPD defaults on PLATFORM_Z; the
+// generated PPDs as the filter reads them. (What the options do to a job is
+// checked end to end.)
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -9,7 +10,7 @@
 #include "rastertoNorvex/cups_binding.h"
 #include "rastertoNorvex/job_state.h"
 #include "rastertoNorvex/job_options.h"
-#include "support/filter_runner.h"
+#include "support/job.h"
 #include "support/ppd_fixture.h"
 
 namespace {
@@ -22,13 +23,12 @@ protected:
     }
     void TearDown() override { cupsFreeOptions(count, options); }
 
-    PrintFuncTable Parse(const char* text, PrintFuncTable table = kPrintFuncTemplate) {
+    PrintFuncTable Parse(const char* text) {
+        PrintFuncTable table = kPrintFuncTemplate;
         cupsFreeOptions(count, options);
         options = nullptr;
         count = pfcupsParseOptions(text, 0, &options);
-        testing::internal::CaptureStderr();
         GetFunctionValue(table.data(), count, options, &header);
-        log = testing::internal::GetCapturedStderr();
         return table;
     }
     using PPD = std::unique_ptr<ppd_file_t, void (*)(ppd_file_t*)>;
@@ -39,44 +39,18 @@ protected:
         EXPECT_NE(ppd, nullptr);
         std::vector<char> parameters(kParametersSize, '\0');
         std::strcpy(parameters.data(), argv5.c_str());
-        testing::internal::CaptureStderr();
         checkOptionKey(parameters.data(), argv5.c_str(), ppd);
-        log = testing::internal::GetCapturedStderr();
         return parameters.data();
     }
 
     cups_page_header2_t header{};
     int count = 0;
     cups_option_t* options = nullptr;
-    std::string log;
     TempDir dir;
 };
 
-TEST_F(JobOptions, DuplexComesFromTheHeaderUnlessAnOptionSaysOtherwise) {
-    header.Duplex = CUPS_TRUE;
-    EXPECT_EQ(Parse("")[AUTODUPLEX].value, 1);
-    header.Tumble = CUPS_TRUE;
-    EXPECT_EQ(Parse("")[AUTODUPLEX].value, 2);
-    header.Tumble = CUPS_FALSE;
-    EXPECT_EQ(Parse("Duplex=None")[AUTODUPLEX].value, 0);
-    header.Duplex = CUPS_FALSE;
-    EXPECT_EQ(Parse("Duplex=DuplexTumble")[AUTODUPLEX].value, 2);
-    EXPECT_EQ(Parse("Sides=two-sided-long-edge")[AUTODUPLONGEDGE].value, 1);
-}
-
-TEST_F(JobOptions, FlagsDensityAndInputSlot) {
-    EXPECT_EQ(Parse("outputorder=true")[REVERSE].value, 1);
-    EXPECT_EQ(Parse("outputorder=reverse")[REVERSE].value, 0);
-    EXPECT_EQ(Parse("Collate=false", Parse("Collate=True"))[COLLATE].value, 1);  // true sets, false never clears
-    EXPECT_EQ(Parse("NegativePrint")[NEGATIVEPRINT].value, 1);                  // a bare name is "true"
-    EXPECT_EQ(Parse("Density=abc")[DENSITY].value, 0);
-    EXPECT_EQ(Parse("")[DENSITY].value, 2);
-    EXPECT_EQ(Parse("Density=4")[DENSITY].value, 4);
-    EXPECT_EQ(Parse("InputSlot=Tray1")[INPUTSLOT].value, 0);
-    EXPECT_EQ(Parse("InputSlot=manualfeed")[INPUTSLOT].value, 1);
-    EXPECT_EQ(Parse("InputSlot=AutoFeed")[INPUTSLOT].value, 2);
-    EXPECT_EQ(Parse("InputSlot=Auto")[INPUTSLOT].value, 0);
-    // Every option of the catalogue is one the filter reads: "keyword=True" sets it.
+// Every vendor option of the catalogue is one the filter reads: "keyword=True" sets it.
+TEST_F(JobOptions, CatalogueOptionsAreReadByTheFilter) {
     for (const VendorOption& option : kVendorOptions) {
         int index = -1;
         for (int i = 0; i < FUNC_COUNT; ++i)
@@ -87,18 +61,18 @@ TEST_F(JobOptions, FlagsDensityAndInputSlot) {
 }
 
 // True flags and densities 0, 2 and 4 are added unless the job names the
-// option; a missing option is logged; an addition that does not fit is left out.
+// option; a missing option adds nothing; an addition that does not fit is left out.
 TEST_F(JobOptions, PPDDefaultsAreAddedOnPlatformZ) {
     const std::string full(kParametersSize - 5, 'x');
     const struct {
         const char *tonerMode, *imageRotation, *negativePrint, *density;
-        std::string argv5, expected, log;
+        std::string argv5, expected;
     } cases[] = {
-        {"True", "False", "False", "4", "Collate=True", "Collate=True TonerMode Density=4", ""},
-        {"True", "False", "False", "3", "", " TonerMode", ""},
-        {"True", "False", "False", "0", "noTonerMode Density=3", "noTonerMode Density=3", ""},
-        {"False", "", "False", "", "", "", "No find ImageRotation option\nNo find Density option\n"},
-        {"False", "False", "True", "2", full, full, "DEBUG: No room"},
+        {"True", "False", "False", "4", "Collate=True", "Collate=True TonerMode Density=4"},
+        {"True", "False", "False", "3", "", " TonerMode"},
+        {"True", "False", "False", "0", "noTonerMode Density=3", "noTonerMode Density=3"},
+        {"False", "", "False", "", "", ""},
+        {"False", "False", "True", "2", full, full},
     };
     for (const auto& c : cases) {
         PPDFixture f;
@@ -107,30 +81,23 @@ TEST_F(JobOptions, PPDDefaultsAreAddedOnPlatformZ) {
         f.negativePrint = c.negativePrint;
         f.density = c.density;
         EXPECT_EQ(Complete(Open(WritePPD(dir.File("t.ppd"), f)).get(), c.argv5), c.expected);
-        EXPECT_NE(log.find(c.log), std::string::npos) << log;
     }
 }
 
-// The IPP-reason entries come back whole through the filter's own binding;
-// each PPD names its model's device ID.
+// The IPP-reason entries come back whole through the filter's own binding.
+// (The build's PPD check holds the rest of each PPD against the model list.)
 TEST_F(JobOptions, GeneratedPPDsCarryThePlatformAndManualDuplexEntries) {
     const struct {
-        const char *file, *model, *platform, *supportManualDuplex, *deviceId;
+        const char *file, *platform, *supportManualDuplex;
     } cases[] = {
-        {"norvex-orvane-210.ppd", "Norvex Orvane 210 Series", "PLATFORM_C", "FALSE", "MFG:Norvex;MDL:Orvane 210 Series;"},
-        {"norvex-orvane-m270.ppd", "Norvex Orvane M270 Series", "PLATFORM_C", "FALSE", "MFG:Norvex;MDL:Orvane M270 Series;"},
-        {"norvex-kavrin.ppd", "Norvex Kavrin Series", "PLATFORM_Z", "TRUE", "MFG:Norvex;MDL:Kavrin Series;"},
-        {"norvex-pellan-m340.ppd", "Norvex Pellan M340 Series", "PLATFORM_Z", "TRUE", "MFG:Norvex;MDL:Pellan M340 Series;"},
-        {"norvex-varda-m660.ppd", "Norvex Varda M660 Series", "PLATFORM_M", "FALSE", "MFG:Norvex;MDL:Varda M660 Series;"},
+        {"norvex-orvane-210.ppd", "PLATFORM_C", "FALSE"},
+        {"norvex-kavrin.ppd", "PLATFORM_Z", "TRUE"},
+        {"norvex-varda-m660.ppd", "PLATFORM_M", "FALSE"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const PPD ppd = Generated(c.file);
         ASSERT_NE(ppd, nullptr);
-        EXPECT_STREQ(ppd->modelname, c.model);
-        const ppd_attr_t* deviceId = ppdFindAttr(ppd.get(), "1284DeviceID", nullptr);
-        ASSERT_NE(deviceId, nullptr);
-        EXPECT_STREQ(deviceId->value, c.deviceId);
         for (auto [keyword, text] : {std::make_pair("PlatForm", c.platform),
                                      std::make_pair("SupportManualDuplex", c.supportManualDuplex),
                                      std::make_pair("MDuplex", kTurnPagesText)}) {
@@ -139,20 +106,8 @@ TEST_F(JobOptions, GeneratedPPDsCarryThePlatformAndManualDuplexEntries) {
             EXPECT_STREQ(buffer, text);
         }
     }
-}
-
-// Copies are left to the filter, the whole sheet is rendered, and on
-// PLATFORM_Z every option the filter looks for is there: only the density is added.
-TEST_F(JobOptions, GeneratedPPDsLeaveCopiesToTheFilterAndRenderTheWholeSheet) {
-    const PPD lurran = Generated("norvex-lurran-3010.ppd");
-    ASSERT_NE(lurran, nullptr);
-    EXPECT_FALSE(lurran->manual_copies);
-    const ppd_size_t* a4 = ppdPageSize(lurran.get(), "A4");
-    ASSERT_NE(a4, nullptr);
-    EXPECT_EQ(std::make_tuple(a4->left, a4->bottom, a4->right, a4->top), std::make_tuple(0.f, 0.f, 595.f, 842.f));
-    for (float margin : lurran->custom_margins) EXPECT_EQ(margin, kCustomMargin);
+    // Every option the filter looks for on PLATFORM_Z is there: only the density is added.
     EXPECT_EQ(Complete(Generated("norvex-kavrin.ppd").get(), ""), " Density=2");
-    EXPECT_EQ(log, "");
 }
 
 }  // namespace

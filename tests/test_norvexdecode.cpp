@@ -1,134 +1,49 @@
-// norvexdecode: hand-built streams of each platform decode to the dots they were
-// encoded from; faults and truncations are reported at their offset.
-#include <algorithm>
+// norvexdecode on what the filter writes, made faulty: faults and truncations
+// are reported at their command; the command line's exit codes and page files.
+// (Every end-to-end job decodes its own stream: that is the round trip.)
 #include <fstream>
 #include <gtest/gtest.h>
-#include <map>
 #include <png.h>
 
-#include "norvexdecode.h"
-#include "page_writer.h"
-#include "support/filter_runner.h"
-#include "support/printed_job.h"
-#include "support/stream_builder.h"
+#include "support/job.h"
 
 namespace {
 
-struct TestPage {
-    uint32_t width, height;  // dots
-    int pageNum, copies;
-    int depth;               // bits per dot (2 only on PLATFORM_M)
-    ByteVec bits;            // rows of width x depth bits
+using Bytes = std::vector<uint8_t>;
+
+class Decoder : public ::testing::Test {
+protected:
+    // The stream of a small job (pages of 300 x 300 dots) and its listing.
+    JobRun Stream(const char* platform, int pages, const std::string& options = "", bool noise = false) {
+        PPDFixture ppd;
+        ppd.platform = platform;
+        RasterPage page;
+        page.pageW = page.pageH = 36;
+        page.width = page.height = 300;
+        page.pixel = [noise](unsigned x, unsigned y) {
+            return static_cast<uint8_t>(noise ? (x * 7919u + y * 104729u) >> 3 : (x / 3 + y) & 0xFF);
+        };
+        Job job = PrinterJob(dir, ppd, std::vector<RasterPage>(pages, page), options);
+        job.inProcess = true;
+        JobRun run = Execute(job);
+        run.listing = Listing(run.out, &run.decoded);
+        EXPECT_TRUE(run.decoded.ok());
+        return run;
+    }
+    // Offset of the n-th command `name` of the listing.
+    static std::size_t At(const JobRun& run, const char* name, std::size_t n = 0) {
+        const auto lines = run.Commands(name);
+        EXPECT_GT(lines.size(), n) << name;
+        return lines.size() > n ? std::stoul(lines[n]) : 0;
+    }
+    TempDir dir;
 };
 
-TestPage Page(uint32_t width, uint32_t height, int pageNum, uint32_t seed, int depth = 1) {
-    return {width, height, pageNum, pageNum + 1, depth, RandomBitmap(width * depth, height, seed, 20)};
-}
-
-// A stream and the offsets of the items the tests point at.
-struct Built {
-    ByteVec bytes;
-    std::map<std::string, size_t> at;
-    size_t pages = 0;
-    void Add(const ByteVec& b, const std::string& mark = "") {
-        if (!mark.empty()) at[mark] = bytes.size();
-        Append(bytes, b);
-    }
-    // Overwrites the bytes from `offset` past the item `mark`.
-    void Put(const std::string& mark, const ByteVec& b, size_t offset = 0) {
-        std::copy(b.begin(), b.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at[mark] + offset));
-    }
-};
-
-ByteVec PageSpec(const TestPage& p) {
-    return ShortCmd(0x12, Cat({{9, 0, 60, 60, 1, 0}, Le16(p.copies), Le16(0), Le16(0), Le16(p.pageNum)}));
-}
-
-// Z: 256-line bands, each behind its 48-byte band command.
-Built StreamZ(const std::vector<TestPage>& pages, int fillers = 0) {
-    Built s;
-    s.pages = pages.size();
-    s.Add(OpeningZ());
-    for (size_t n = 0; n < pages.size(); ++n) {
-        const TestPage& p = pages[n];
-        const std::string page = "page" + std::to_string(n + 1);
-        s.Add(kZeros);
-        s.Add(PageSpec(p), page + ".spec");
-        s.Add(Cat({kZeros, kNonCustomPaper, kZeros}));
-        for (int i = 0; i < fillers; ++i) s.Add(kZeros);  // keep-alive while the page is prepared
-        s.Add(Cat({kCoverageZ4100, kZeros}));
-        s.Add(RasterImageCmd(p.width, p.height, 0, 0, 0), page + ".raster");
-        const size_t rowBytes = p.width / 8;
-        for (uint32_t i = 0, row = 0; row < p.height; ++i, row += 256) {
-            const uint32_t h = std::min<uint32_t>(256, p.height - row);
-            const ByteVec band(p.bits.begin() + row * rowBytes, p.bits.begin() + (row + h) * rowBytes);
-            const ByteVec data = JbigEncode(band, p.width, h, 3, 0x58, h, 0);
-            const std::string name = page + ".band" + std::to_string(i);
-            s.Add(BandCmdZ(p.width, h, data.size(), row), name);
-            s.Add(data, name + ".data");
-        }
-        s.Add(Cat({kZeros, kFormFeed}));
-    }
-    s.Add(Cat({kReset, Str(kEndOfJobText)}));
-    return s;
-}
-
-// C: one JBIG stream per page up to the page end's UEL.
-Built StreamC(const std::vector<TestPage>& pages) {
-    Built s;
-    s.pages = pages.size();
-    s.Add(OpeningC());
-    for (size_t n = 0; n < pages.size(); ++n) {
-        const TestPage& p = pages[n];
-        const std::string page = "page" + std::to_string(n + 1);
-        s.Add(kZeros);
-        s.Add(PageSpec(p), page + ".spec");
-        s.Add(Cat({kZeros, kNonCustomPaper, kZeros, kHostUse, kZeros}));
-        const ByteVec data = JbigEncode(p.bits, p.width, p.height, 0, 0x08, 768, 8);
-        s.Add(RasterImageCmd(p.width, p.height, p.width, 768, data.size()), page + ".raster");
-        s.Add(data, page + ".data");
-        s.Add(Cat({kUelC, kZeros}));
-        uint32_t sum = 0;
-        for (uint8_t b : Cat({data, kUelC})) sum += b;
-        s.Add(ShortCmd(0x1A, {static_cast<uint8_t>(sum), 0}), page + ".checksum");
-        s.Add(Cat({kZeros, kCoverageC1000, kZeros, kFormFeed}));
-    }
-    s.Add(Cat({kZeros, {0x0B, 0x05, 0x31, 0x80, 0x3F}, kZeros}));
-    s.Add(Cat({kReset, Str(kEndOfJobText)}));
-    return s;
-}
-
-// M: long commands; the image in packages of at most 64 KiB.
-Built StreamM(const std::vector<TestPage>& pages) {
-    Built s;
-    s.pages = pages.size();
-    s.Add(OpeningM());
-    for (size_t n = 0; n < pages.size(); ++n) {
-        const TestPage& p = pages[n];
-        const std::string page = "page" + std::to_string(n + 1);
-        const uint32_t imgW = p.width * p.depth;
-        s.Add(Cat({LongHeader(184, 2, 14), LongParam(0x0003, 9)}));
-        for (auto [code, value] : std::vector<std::pair<uint16_t, uint32_t>>{
-                 {0x0004, p.copies}, {0x0005, 1}, {0x0006, 0}, {0x0007, 1}, {0x0008, 600}, {0x0009, 600},
-                 {0x0016, 0}, {0x000C, imgW}, {0x000D, p.height}, {0x0010, p.depth}, {0x0011, p.width},
-                 {0x0012, p.height}, {0xFF00, 3}})
-            s.Add(LongParam(code, value));
-        s.Add(Cat({LongHeader(36, 4), {0, 0, 1, 0}, Be32(imgW), Be32(p.height), Be32(256), {0, 0, 3, 0x5C}}),
-              page + ".param");
-        const ByteVec data = JbigEncode(p.bits, imgW, p.height, 3, 0x5C, 256, 0);
-        for (size_t off = 0, i = 0; off < data.size(); off += 65536, ++i) {
-            const size_t len = std::min<size_t>(65536, data.size() - off);
-            s.Add(LongHeader(static_cast<uint32_t>(16 + len), 5), page + ".package" + std::to_string(i));
-            s.Add(ByteVec(data.begin() + off, data.begin() + off + len));
-        }
-        s.Add(Cat({LongHeader(16, 6), LongHeader(16, 3)}));
-    }
-    s.Add(Cat({LongHeader(16, 1), kUel}));
-    return s;
-}
-
-DecodeResult Decode(const ByteVec& bytes, DecodeOptions options = DecodeOptions()) {
-    return DecodeStream(bytes.data(), bytes.size(), options);
+// The short command at `at` made whole again: the checksum that sums it to 0.
+void Resum(Bytes& s, std::size_t at) {
+    uint8_t sum = 0;
+    for (std::size_t i = at; i + 1 < at + s[at + 1]; ++i) sum = static_cast<uint8_t>(sum + s[i]);
+    s[at + s[at + 1] - 1] = static_cast<uint8_t>(-sum);
 }
 
 std::string Errors(const DecodeResult& r) {
@@ -137,168 +52,133 @@ std::string Errors(const DecodeResult& r) {
     return out;
 }
 
-TEST(Decode, EveryPlatformGivesBackTheEncodedPages) {
-    // Z: 600 rows are bands of 256, 256 and 88, 512 rows exactly two bands.
-    // M: noise does not compress, so its 150 KiB of data take three packages.
-    const std::vector<TestPage> z = {Page(64, 600, 1, 11), Page(32, 512, 2, 12)};
-    const std::vector<TestPage> c = {Page(64, 100, 1, 21), Page(128, 40, 2, 22)};
-    const std::vector<TestPage> m = {{1024, 1200, 1, 1, 1, RandomBitmap(1024, 1200, 31, 50)}, Page(48, 30, 2, 32)};
-    const Built builtM = StreamM(m);
-    ASSERT_TRUE(builtM.at.count("page1.package2"));
-    for (const auto& [platform, pages, bytes] : {std::make_tuple(PLATFORM_Z, z, StreamZ(z, 3).bytes),
-                                                 std::make_tuple(PLATFORM_C, c, StreamC(c).bytes),
-                                                 std::make_tuple(PLATFORM_M, m, builtM.bytes)}) {
-        SCOPED_TRACE(PlatformName(platform));
-        EXPECT_EQ(DetectPlatform(bytes.data(), bytes.size()), platform);
-        const DecodeResult r = Decode(bytes);
-        ASSERT_TRUE(r.ok()) << Errors(r);
-        EXPECT_EQ(r.platform, platform);
-        ASSERT_EQ(r.pages.size(), pages.size());
-        for (size_t i = 0; i < pages.size(); ++i) {
-            const DecodedPage& got = r.pages[i];
-            EXPECT_TRUE(got.complete);
-            EXPECT_EQ(std::make_tuple(got.width, got.height, got.bitsPerDot, got.pageNum, got.copies),
-                      std::make_tuple(pages[i].width, pages[i].height, pages[i].depth, pages[i].pageNum,
-                                      pages[i].copies));
-            EXPECT_TRUE(got.bits == pages[i].bits);
-        }
-    }
-    // Twelve bytes do not tell the platform; a platform forced on the wrong stream fails at once.
-    EXPECT_EQ(DetectPlatform(builtM.bytes.data(), 12), PLATFORM_NONE);
-    DecodeOptions asC;
-    asC.platform = PLATFORM_C;
-    const DecodeResult r = Decode(StreamZ(z).bytes, asC);
-    EXPECT_EQ(r.platform, PLATFORM_C);
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.errors[0].offset, 0u);
-}
-
-TEST(Decode, TwoBitPageHasFourTonerLevelsShownAsFourGreys) {
-    // 8 dots of two bits per row: 00 01 10 11 11 10 01 00 in every row.
-    const TestPage p = {8, 3, 1, 1, 2, {0x1B, 0xE4, 0x1B, 0xE4, 0x1B, 0xE4}};
-    const DecodeResult r = Decode(StreamM({p}).bytes);
-    ASSERT_TRUE(r.ok()) << Errors(r);
-    ASSERT_EQ(r.pages.size(), 1u);
-    const int levels[8] = {0, 1, 2, 3, 3, 2, 1, 0};
-    for (uint32_t x = 0; x < 8; ++x) EXPECT_EQ(DotValue(r.pages[0], x, 2), levels[x]) << x;
-
-    TempDir dir;
-    std::string why;
-    ASSERT_TRUE(WritePagePnm(dir.File("p.pgm"), r.pages[0], &why)) << why;
-    std::ifstream in(dir.File("p.pgm"), std::ios::binary);
-    const std::string greys("\xFF\xAA\x55\x00\x00\x55\xAA\xFF", 8);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "P5\n8 3\n255\n" + greys + greys + greys);
-}
-
-TEST(DecodeErrors, FaultsAreReportedAtTheirCommand) {
-    Built checksum = StreamZ({Page(64, 300, 1, 41), Page(64, 300, 2, 42)});
-    checksum.bytes[checksum.at["page2.spec"] + 17] ^= 0x01;
-    Built band = StreamZ({Page(64, 600, 1, 51)});
-    band.bytes.resize(band.at["page1.band1.data"] + 10);
-    Built length = StreamC({Page(64, 100, 1, 61)});
-    const size_t at = length.at["page1.raster"];
-    const uint32_t declared = length.bytes[at + 13] + (length.bytes[at + 14] << 8) + 1;  // one byte too many
-    const ByteVec fields(&length.bytes[at + 3], &length.bytes[at + 13]);
-    length.Put("page1.raster", ShortCmd(0x0C, Cat({fields, Le32(declared)})));
-    Built package = StreamM({Page(32, 10, 1, 142)});
-    package.Put("page1.package0", Be32(0xFFFFFFF0));
-    Built huge = StreamZ({Page(32, 10, 1, 141)});
-    huge.Put("page1.raster", RasterImageCmd(65535, 65535, 0, 0, 0));
+TEST_F(Decoder, FaultsAreReportedAtTheirCommand) {
+    JobRun checksum = Stream("PLATFORM_Z", 2), band = Stream("PLATFORM_Z", 1, "", true);
+    JobRun length = Stream("PLATFORM_C", 1), package = Stream("PLATFORM_M", 1);
+    JobRun huge = Stream("PLATFORM_Z", 1);
+    checksum.out[At(checksum, "PAGE_SPEC", 1) + 17] ^= 0x01;
+    band.out.resize(At(band, "JBIG_BAND", 1) + 48 + 10);
+    const std::size_t raster = At(length, "RASTER_IMAGE");
+    ++length.out[raster + 13];  // one compressed byte more than there are (the count's low byte)
+    Resum(length.out, raster);
+    for (int i = 0; i < 4; ++i) package.out[At(package, "JBIG_DATA_CMD") + i] = i < 3 ? 0xFF : 0xF0;
+    for (int i = 5; i < 9; ++i) huge.out[At(huge, "RASTER_IMAGE") + i] = 0xFF;  // 65535 x 65535 dots
+    Resum(huge.out, At(huge, "RASTER_IMAGE"));
     const struct {
         const char* name;
-        const Built& stream;
-        const char* at;    // mark of the command blamed
+        const JobRun& run;
+        std::size_t at;    // the command blamed
         const char* text;  // part of the first message
         bool alone;        // the only error, and every page still decodes
     } faults[] = {
-        {"corrupted checksum", checksum, "page2.spec", "checksum", true},
-        {"truncated band", band, "page1.band1", "remain", false},
-        {"wrong compressed length", length, "page1.raster", "compressed bytes", true},
-        {"package beyond the stream", package, "page1.package0", "", false},
-        {"page too large to allocate", huge, "page1.raster", "", false},
+        {"corrupted checksum", checksum, At(checksum, "PAGE_SPEC", 1), "checksum", true},
+        {"truncated band", band, At(band, "JBIG_BAND", 1), "remain", false},
+        {"wrong compressed length", length, raster, "compressed bytes", true},
+        {"package beyond the stream", package, At(package, "JBIG_DATA_CMD"), "", false},
+        {"page too large to allocate", huge, At(huge, "RASTER_IMAGE"), "", false},
     };
     DecodeOptions options;
     options.maxPageBytes = 1 << 20;  // a 65535 x 65535 page needs 512 MiB
     for (const auto& f : faults) {
         SCOPED_TRACE(f.name);
-        const DecodeResult r = Decode(f.stream.bytes, options);
+        const DecodeResult r = DecodeStream(f.run.out.data(), f.run.out.size(), options);
         ASSERT_FALSE(r.ok());
-        EXPECT_EQ(r.errors[0].offset, f.stream.at.at(f.at)) << Errors(r);
+        EXPECT_EQ(r.errors[0].offset, f.at) << Errors(r);
         EXPECT_NE(r.errors[0].message.find(f.text), std::string::npos) << Errors(r);
         if (!f.alone) continue;
         EXPECT_EQ(r.errors.size(), 1u) << Errors(r);
-        ASSERT_EQ(r.pages.size(), f.stream.pages);  // the walk goes on
+        ASSERT_EQ(r.pages.size(), f.run.decoded.pages.size());  // the walk goes on
         for (const DecodedPage& page : r.pages) EXPECT_TRUE(page.complete);
     }
 }
 
-TEST(DecodeListing, ShowsTheFieldsOfTheByteImages) {
-    const std::string c = Listing(Cat({Str(kPjlHeaderText),
-                                       {0x0B, 0x12, 0x12, 0x09, 0x00, 0x3C, 0x3C, 0x01, 0x00, 0x01, 0x00, 0x00,
-                                        0x00, 0x00, 0x00, 0x01, 0x00, 0x4D},
-                                       {0x0B, 0x12, 0x0C, 0x00, 0x20, 0x60, 0x13, 0x68, 0x1B, 0x60, 0x13, 0x00,
-                                        0x03, 0x40, 0xE2, 0x01, 0x00, 0x28},
-                                       kCoverageZ4100}));
-    for (const char* field : {"paper=9 media=0 res=60x60 tray=1 color/feed/margin=0x00 copies=1 margins=0x0 page=1",
-                              "checksum=0x4D computed=0x4D", "whole=4960x7016 raster=4960x768 compressed=123456",
-                              "thousands=4100"})
-        EXPECT_NE(c.find(field), std::string::npos) << field << "\n" << c;
-    const std::string m = Listing(Cat({kUel, Str("JZJZ"), LongHeader(36, 4),
-                                       {0, 0, 1, 0, 0, 0, 0x13, 0x60, 0, 0, 0x1B, 0x68, 0, 0, 1, 0, 0, 0, 3, 0x5C}}));
-    EXPECT_NE(m.find("JBIG_PARAM_CMD"), std::string::npos) << m;
-    EXPECT_NE(m.find("XD=4960 YD=7016 L0=256 MX=0 MY=0 order=0x03 options=0x5C"), std::string::npos) << m;
-}
-
 // Every proper prefix of a well-formed stream is malformed, and none crashes it.
-TEST(DecodeRobustness, EveryTruncationIsReported) {
-    for (const ByteVec& whole : {StreamZ({Page(32, 300, 1, 121)}).bytes, StreamC({Page(32, 40, 1, 122)}).bytes,
-                                 StreamM({Page(32, 40, 1, 123)}).bytes}) {
-        ASSERT_TRUE(Decode(whole).ok());
-        for (size_t n = 0; n < whole.size(); ++n) {
-            const DecodeResult r = Decode(ByteVec(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n)));
-            ASSERT_FALSE(r.ok()) << "prefix of " << n << " bytes";
+TEST_F(Decoder, EveryTruncationIsReported) {
+    for (const char* platform : {"PLATFORM_C", "PLATFORM_Z", "PLATFORM_M"}) {
+        const Bytes whole = Stream(platform, 1).out;
+        for (std::size_t n = 0; n < whole.size(); ++n) {
+            const DecodeResult r = DecodeStream(whole.data(), n, DecodeOptions());
+            ASSERT_FALSE(r.ok()) << platform << ": prefix of " << n << " bytes";
             for (const auto& e : r.errors) ASSERT_LE(e.offset, n);
         }
     }
 }
 
-TEST(DecoderCommand, ChecksAndWritesPages) {
-    const TestPage page = Page(64, 600, 7, 151);
-    TempDir dir;
-    const ByteVec stream = StreamZ({page}).bytes;
-    std::ofstream(dir.File("job.prn"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+// The fields of the raster image command of an A4 page (its byte image from the
+// command reference) and of PLATFORM_M's JBIG parameters.
+TEST(DecoderListing, ShowsTheFieldsOfTheByteImages) {
+    const std::string c = Listing({0x1B, 0xFF, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58, 0x0B, 0x12, 0x0C,
+                                   0x00, 0x20, 0x60, 0x13, 0x68, 0x1B, 0x60, 0x13, 0x00, 0x03, 0x40, 0xE2,
+                                   0x01, 0x00, 0x28});
+    EXPECT_NE(c.find("whole=4960x7016 raster=4960x768 compressed=123456"), std::string::npos) << c;
+    const std::string m = Listing({0x1B, 0x25, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58, 'J',  'Z',  'J',  'Z',
+                                   0,    0,    0,    0x24, 0,    0,    0,    4,    0,    0,    0,    0,    0,
+                                   0,    0x5A, 0x5A, 0,    0,    1,    0,    0,    0,    0x13, 0x60, 0,    0,
+                                   0x1B, 0x68, 0,    0,    1,    0,    0,    0,    3,    0x5C});
+    EXPECT_NE(m.find("XD=4960 YD=7016 L0=256 MX=0 MY=0 order=0x03 options=0x5C"), std::string::npos) << m;
+}
 
-    DecoderRun run = RunDecoder({"--check", "--quiet", "--pages", dir.path(), "--pbm", dir.File("job.prn")}, {});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "summary: platform=Z pages=1 [page=7 copies=8 size=64x600 depth=1] status=ok\n");
-    std::ifstream pbm(dir.File("page-001.pbm"), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(pbm), {}),
-              "P4\n64 600\n" + std::string(page.bits.begin(), page.bits.end()));
-
-    // PNG from standard input: black where the bitmap has toner.
-    run = RunDecoder({"--quiet", "--pages", dir.path()}, stream);
-    EXPECT_EQ(run.status, 0) << run.err;
+// The decoder's bitmap, as a PNG reads back: black where there is toner.
+Bytes PngAsBits(const std::string& path) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, dir.File("page-001.png").c_str()));
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
     image.format = PNG_FORMAT_GRAY;
-    std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
-    ASSERT_EQ(grey.size(), 64u * 600);
-    for (size_t i = 0; i < grey.size(); ++i)
-        ASSERT_EQ(grey[i], (page.bits[i / 8] >> (7 - i % 8) & 1) ? 0 : 255) << i;
+    Bytes grey(PNG_IMAGE_SIZE(image)), bits((grey.size() + 7) / 8);
+    if (!png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr)) return {};
+    for (std::size_t i = 0; i < grey.size(); ++i)
+        bits[i / 8] |= static_cast<uint8_t>((grey[i] == 0) << (7 - i % 8));
+    return bits;
+}
 
-    // A malformed stream gets one message with its offset, and the listing marks it.
-    Built bad = StreamZ({Page(64, 300, 1, 161)});
-    bad.bytes[bad.at["page1.spec"] + 17] ^= 0x01;
-    run = RunDecoder({"--check"}, bad.bytes);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.rfind("norvexdecode: offset " + std::to_string(bad.at["page1.spec"]) + ": PAGE_SPEC", 0), 0u)
-        << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
-    EXPECT_NE(run.out.find("status=malformed"), std::string::npos);
-    EXPECT_NE(run.out.find("!! PAGE_SPEC"), std::string::npos);
+// From a file or standard input, each page to a file (PBM, PGM of four greys
+// for 2-bit dots, PNG); a malformed stream exits 1 with one message at its
+// offset, and the listing marks the command.
+TEST_F(Decoder, CommandLineChecksAndWritesPages) {
+    JobRun z = Stream("PLATFORM_Z", 1), m = Stream("PLATFORM_M", 1, "DPI1200"), bad = Stream("PLATFORM_Z", 1);
+    bad.out[At(bad, "PAGE_SPEC") + 17] ^= 0x01;
+    std::ofstream(dir.File("job.prn"), std::ios::binary).write(reinterpret_cast<const char*>(z.out.data()),
+                                                               static_cast<std::streamsize>(z.out.size()));
+    const DecodedPage &zPage = z.decoded.pages.at(0), &mPage = m.decoded.pages.at(0);
+    std::string pgm = "P5\n" + std::to_string(mPage.width) + " " + std::to_string(mPage.height) + "\n255\n";
+    for (uint32_t y = 0; y < mPage.height; ++y)
+        for (uint32_t x = 0; x < mPage.width; ++x) pgm += static_cast<char>(255 - 85 * DotValue(mPage, x, y));
+    const Bytes zBits = PageBits(zPage);
+    const std::string size = std::to_string(zPage.width) + "x" + std::to_string(zPage.height);
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        const Bytes& input;
+        int status;
+        std::string out, err;  // out: part of standard output; err: its start
+        const char* file;
+        std::string page;  // the file's contents
+    } cases[] = {
+        {"file to PBM", {"--check", "--quiet", "--pbm", "--pages", dir.path(), dir.File("job.prn")}, {}, 0,
+         "summary: platform=Z pages=1 [page=1 copies=1 size=" + size + " depth=1] status=ok\n", "",
+         "page-001.pbm",
+         "P4\n" + std::to_string(zPage.width) + " " + std::to_string(zPage.height) + "\n" +
+             std::string(zBits.begin(), zBits.end())},
+        {"2-bit to PGM", {"--quiet", "--pbm", "--pages", dir.path()}, m.out, 0, "", "", "page-001.pgm", pgm},
+        {"standard input to PNG", {"--quiet", "--pages", dir.path()}, z.out, 0, "", "", nullptr, ""},
+        {"platform forced on another's stream", {"--check", "--platform", "C"}, z.out, 1, "status=malformed",
+         "norvexdecode: offset 0: ", nullptr, ""},
+        {"malformed", {"--check"}, bad.out, 1, "!! PAGE_SPEC",
+         "norvexdecode: offset " + std::to_string(At(bad, "PAGE_SPEC")) + ": PAGE_SPEC", nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const JobRun run = RunDecoder(c.args, c.input);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_NE(std::string(run.out.begin(), run.out.end()).find(c.out), std::string::npos);
+        EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << run.err;
+        EXPECT_EQ(run.errLines.size(), c.err.empty() ? 0u : 1u) << run.err;
+        if (c.file) {
+            std::ifstream in(dir.File(c.file), std::ios::binary);
+            EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == c.page) << c.file;
+        }
+    }
+    EXPECT_EQ(PngAsBits(dir.File("page-001.png")), zBits);
 }
 
 }  // namespace

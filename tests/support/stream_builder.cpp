@@ -1,10 +1,5 @@
-// Hand-built printer streams for the decoder's tests.
+// Printer command bytes as the command reference gives them.
 #include "support/stream_builder.h"
-
-#include <random>
-
-#include "jbigCompress/jbig_compress.h"
-#include "support/filter_runner.h"
 
 void Append(ByteVec& out, const ByteVec& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 
@@ -38,15 +33,6 @@ ByteVec LongParam(uint16_t code, uint32_t value) {
     return Cat({Be32(12), Be16(code), {1, 0}, Be32(value)});
 }
 
-ByteVec RasterImageCmd(uint32_t w, uint32_t h, uint32_t rasW, uint32_t rasH, uint32_t compressed) {
-    return ShortCmd(0x0C, Cat({{0, 0x20}, Le16(w), Le16(h), Le16(rasW), Le16(rasH), Le32(compressed)}));
-}
-
-ByteVec BandCmdZ(uint32_t width, uint32_t rows, uint32_t compressed, uint32_t posVert) {
-    return ShortCmd(0x1A, Cat({{0, 0, 1, 0}, Le32(width), Le32(rows), Le32(rows), {0, 0, 3, 0x58}, Le32(compressed),
-                               Le32(compressed), Le32(0), Le32(posVert), Le32(3), Le32(0)}));
-}
-
 ByteVec OpeningC() {
     return Cat({kUelC, {0x0B, 0x04, 0x16, 0xDB}, Str(kEndOfJobText + "versions=3.1.2.1"), kZeros,
                 Str(kPjlHeaderText + "@PJL ENTER LANGUAGE=PL\r\n"), kZeros, {0x0B, 0x06, 0x11, 0x07, 0x30, 0xA7},
@@ -68,39 +54,4 @@ ByteVec OpeningM() {
                        100, 100, 100, 100, 100, 100, 120, 135, 150, 180, 200, 120, 150, 190, 350, 400, 100, 100})
         Append(out, Be16(v));
     return Cat({out, LongHeader(52, 0, 3), LongParam(0, 0), LongParam(1, 0), LongParam(2, 1)});
-}
-
-ByteVec RandomBitmap(uint32_t width, uint32_t height, uint32_t seed, int percentBlack) {
-    std::mt19937 rng(seed);
-    ByteVec bits(width / 8 * height, 0);
-    for (uint32_t i = 0; i < width * height; ++i)
-        if (static_cast<int>(rng() % 100) < percentBlack) bits[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
-    return bits;
-}
-
-ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int order, int options, uint32_t l0,
-                   int mx) {
-    JBIG_BIH bih{};
-    bih.ParamP = 1;
-    bih.ParamImgWidth = width;
-    bih.ParamImgHeight = height;
-    bih.ParamL0 = l0;
-    bih.ParamMx = static_cast<uint8_t>(mx);
-    bih.ParamOrder = static_cast<uint8_t>(order);
-    bih.ParamOption = static_cast<uint8_t>(options);
-    ByteVec copy = bitmap;  // the encoder takes a non-const plane; JBIG-KIT, the reference
-    ByteBuffer out;
-    if (!JBIGCompressWithJbigkit(bih, copy.data(), &out)) return {};
-    return ByteVec(out.data, out.data + out.size);
-}
-
-DecoderRun RunDecoder(const std::vector<std::string>& args, const ByteVec& input) {
-    // Standard input is a pipe, as when a spooled job is piped into the decoder.
-    FilterInvocation inv;
-    inv.program = NORVEXDECODE_BIN;
-    inv.args = args;
-    FilterProcess decoder(inv);
-    decoder.Feed(input.data(), input.size());  // fails harmlessly if it stops reading early
-    const FilterRun run = decoder.Finish();
-    return {run.status, std::string(run.out.begin(), run.out.end()), run.err};
 }

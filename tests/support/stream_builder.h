@@ -1,5 +1,4 @@
-// Hand-built printer streams for the decoder's tests: framing helpers, JBIG data
-// straight from JBIG-KIT's encoder, and a run of the norvexdecode binary.
+// Printer command bytes as the command reference gives them, for the byte images.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +34,6 @@ ByteVec ShortCmd(uint8_t code, const ByteVec& params);
 // A long command header (signature 0x5A5A) and a parameter record (type 1).
 ByteVec LongHeader(uint32_t length, uint32_t type, uint32_t paramCount = 0);
 ByteVec LongParam(uint16_t code, uint32_t value);
-// The raster image command (compression 0x20) and, on PLATFORM_Z, the command
-// in front of each band of `rows` rows from row `posVert` (JBIG options 0x58).
-ByteVec RasterImageCmd(uint32_t w, uint32_t h, uint32_t rasW, uint32_t rasH, uint32_t compressed);
-ByteVec BandCmdZ(uint32_t width, uint32_t rows, uint32_t compressed, uint32_t posVert);
 
 // Document openings, transcribed from the printer's command reference.
 // C: job 7, flags 0x30, toner save on, density 3, dated 3 December 2026.
@@ -48,17 +43,3 @@ ByteVec OpeningC();
 ByteVec OpeningZ();
 // M: the fixed 153 bytes.
 ByteVec OpeningM();
-
-// Packed rows of `width` bits (width a multiple of 8), a fraction of them set.
-ByteVec RandomBitmap(uint32_t width, uint32_t height, uint32_t seed, int percentBlack);
-// The complete T.82 image entity of a single-plane bitmap.
-ByteVec JbigEncode(const ByteVec& bitmap, uint32_t width, uint32_t height, int order, int options, uint32_t l0,
-                   int mx);
-
-struct DecoderRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-// Runs the norvexdecode binary with `args`; `input` goes to its standard input.
-DecoderRun RunDecoder(const std::vector<std::string>& args, const ByteVec& input);
