@@ -178,7 +178,8 @@ ROWS
 # "*N" for a page the printer repeats N times, "-" for a blank side; then
 # "|" and the dots per inch of the first page.
 decoded_sides() {
-  "$DECODER" --check --quiet --ink "$1" | awk '
+  "$DECODER" --check --quiet --ink "$1" >"$1.ink" 2>&1 || { say "undecodable: $(tail -1 "$1.ink")"; return; }
+  awk '
     /^ink:/ { n++
       if ($3 == "none") { side[n] = "-"; next }
       split($3, c, /[,-]/); w = c[3] - c[1] + 1; h = c[4] - c[2] + 1
@@ -192,5 +193,5 @@ decoded_sides() {
         $0 = substr($0, RSTART + RLENGTH) }
       for (i = 1; i <= n; i++) printf "%s%s", side[i], (i < n ? " " : "")
       # Dots across an A4 sheet, less its margins: 600 or 1200 dpi.
-      printf "|%d\n", (width > 7000 ? 1200 : 600) }'
+      printf "|%d\n", (width > 7000 ? 1200 : 600) }' "$1.ink"
 }

@@ -19,6 +19,11 @@ ghostscript page.jpg page.ps -sDEVICE=jpeggray -r150 -sPAPERSIZE=a4 -dFIXEDMEDIA
 # nth N WORDS...: the Nth word, counted from 0 and round the list.
 nth() { n=$1; shift; shift $((n % $#)); echo "$1"; }
 
+# The server answers HTTP, its socket and IPP on every printer.
+answers() {
+  serving || return 1
+  for q in $PRINTERS; do timeout 20 ipptool -q "$URI/ipp/print/${q%%:*}" get-printer-attributes.test || return 1; done
+}
 # A server that stopped answering: dead, or where its threads wait; the end.
 hung() {
   if gone "$APP_PID"; then
@@ -49,7 +54,7 @@ while [ "$round" -le "$ROUNDS" ]; do
     i=$((i + 1))
   done
   for pid in $clients; do wait "$pid"; done
-  ! ls "$W"/r"$round"-*.refused >/dev/null 2>&1 || serving || hung "round $round: jobs refused"
+  ! ls "$W"/r"$round"-*.refused >/dev/null 2>&1 || answers || hung "round $round: jobs refused"
   i=0
   while [ $i -lt $JOBS ]; do
     p=$(nth $i $PRINTERS) name=r$round-j$i
@@ -57,12 +62,12 @@ while [ "$round" -le "$ROUNDS" ]; do
     i=$((i + 1))
     [ -n "$id" ] || { fail "$name on $printer not taken: $(cat "$W/$name.refused")"; continue; }
     s=$(wait_job "$printer" "$id" 120)
-    case $s in timeout,*) serving || hung "waiting for $name" ;; esac
+    case $s in timeout,*) answers || hung "waiting for $name" ;; esac
     summary=$("$DECODER" --check --quiet "$W/out/$printer/$name.prn" 2>&1)
     case $s in completed,1,*) ;; *) fail "$name on $printer (job $id) ended as '$s'; its stream: $summary"; continue ;; esac
     case $summary in *"platform=$platform pages=1 "*"status=ok"*) ;; *) fail "$name on $printer: $summary" ;; esac
   done
-  serving || hung "after round $round"
+  answers || hung "after round $round"
   say "round $round: $JOBS jobs, $(grep -c "^r$round-" "$W/busy") busy answers"
   round=$((round + 1))
 done
@@ -72,7 +77,7 @@ done
 for suite in ipp-1.1 ipp-2.0; do
   timeout 600 ipptool -I -t -f "$W/page.pdf" "$URI/ipp/print/kavrin" "$suite.test" >"$W/$suite.out" 2>&1
   [ -z "$(ipp_failures "$W/$suite.out")" ] || fail "$suite.test: $(ipp_failures "$W/$suite.out" | tr '\n' ';')"
-  serving || hung "after $suite.test"
+  answers || hung "after $suite.test"
 done
 s=$(wait_job kavrin "$(submit kavrin "$W/page.pdf" application/pdf after-ipp)")
 case $s in completed,1,*) ;; *) fail "job after the IPP test files ended as '$s'" ;; esac
