@@ -11,9 +11,8 @@ APP=$1
 need_root "accounts, network namespace"
 for tool in ip useradd groupadd chpasswd; do command -v $tool >/dev/null 2>&1 || die "$tool not installed"; done
 
-# The server listens on every address of its namespace: 127.0.0.1 (local
-# clients) and 192.0.2.10, which stands for another host; its TLS keys, of
-# the test's own host name, are kept in libcups's ssl folder.
+# The server listens on 127.0.0.1 and on 192.0.2.10, another host, in a
+# namespace of its own; libcups keeps its TLS keys in its ssl folder.
 NS=norvex-test-$$ REMOTE=192.0.2.10 HOST=norvex-test-$$.local
 SSL=$(cups-config --serverroot 2>/dev/null || echo /etc/cups)/ssl
 remove_stage() {

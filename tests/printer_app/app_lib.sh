@@ -29,11 +29,7 @@ make_admin() {
     die "could not make the test accounts"
   APP_OPTIONS="$APP_OPTIONS -o admin-group=$ADMIN_GROUP"
 }
-remove_admin() {
-  userdel "$ADMIN_USER" 2>/dev/null
-  userdel "$OTHER_USER" 2>/dev/null
-  groupdel "$ADMIN_GROUP" 2>/dev/null
-}
+remove_admin() { userdel "$ADMIN_USER"; userdel "$OTHER_USER"; groupdel "$ADMIN_GROUP"; } 2>/dev/null
 
 # start_app [ENV=VALUE...] [-o NAME=VALUE...]: the server on a free port with
 # those variables and options (and $APP_OPTIONS, run under $APP_WRAP), ready
