@@ -2,54 +2,42 @@
 # The Printer Application against clients that should not get what they ask:
 # strangers on this machine and on another host (an address in a private
 # network namespace), users who are not administrators, devices that are
-# files outside the folder the administrator named, a second server, server
-# options that are wrong. Each case is a row of a table below.
-#
+# files outside the folder the administrator named, a second server, wrong
+# server options. As root (accounts, network namespace), else skipped.
 # Usage: app_access.sh APP
-# Exit status: 0 passed, 1 failed, 77 skipped (not root: the test makes
-# accounts and a network namespace).
 set -u
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 APP=$1
-[ "$(id -u)" -eq 0 ] || { echo "SKIP: must run as root (accounts, network namespace)"; exit 77; }
-for tool in ip useradd groupadd chpasswd; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool not installed (see scripts/setup.sh)"; exit 77; }
-done
 . "$(dirname "$0")/app_lib.sh"
+need_root "accounts, network namespace"
+for tool in ip useradd groupadd chpasswd; do command -v $tool >/dev/null 2>&1 || die "$tool not installed"; done
 
-# ---- The stage: a server in a namespace of its own ----
-# The server listens on every address of the namespace: 127.0.0.1 (local
-# clients) and 192.0.2.10, which stands for another host.
-NS=norvex-test-$$
-REMOTE=192.0.2.10
-ip netns add "$NS" && ip netns exec "$NS" ip link set lo up &&
-  ip netns exec "$NS" ip addr add "$REMOTE/32" dev lo || die "could not make network namespace $NS"
-# TLS keys of the test's own host name, which libcups keeps in its ssl folder.
-HOST=norvex-test-$$.local
+# The server listens on 127.0.0.1 and on 192.0.2.10, another host, in a
+# namespace of its own; libcups keeps its TLS keys in its ssl folder.
+NS=norvex-test-$$ REMOTE=192.0.2.10 HOST=norvex-test-$$.local
 SSL=$(cups-config --serverroot 2>/dev/null || echo /etc/cups)/ssl
-cleanup_stage() {
-  status=$?
-  [ -n "${AVAHI_PID:-}" ] && kill "$AVAHI_PID" 2>/dev/null && wait "$AVAHI_PID" 2>/dev/null
-  [ -n "${BUS_PID:-}" ] && kill "$BUS_PID" 2>/dev/null
+remove_stage() {
+  [ -z "${AVAHI_PID:-}" ] || stop_pid "$AVAHI_PID"
+  [ -z "${BUS_PID:-}" ] || kill "$BUS_PID" 2>/dev/null
   ip netns del "$NS" 2>/dev/null
   rm -f "$SSL/$HOST.crt" "$SSL/$HOST.key"
-  return "$status"
 }
-trap 'cleanup_stage; cleanup' EXIT
-
+ON_EXIT=remove_stage
+ip netns add "$NS" && ip netns exec "$NS" ip link set lo up &&
+  ip netns exec "$NS" ip addr add "$REMOTE/32" dev lo || die "could not make network namespace $NS"
 make_admin
 APP_WRAP="ip netns exec $NS"
 APP_OPTIONS="$APP_OPTIONS -o listen-hostname=* -o server-hostname=$HOST -o tls=yes"
 start_app DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus"
 add_printer kavrin norvex-kavrin
-make_document
+make_documents
 in_ns() { ip netns exec "$NS" "$@"; }
+# http [CURL OPTIONS...] URL: the HTTP status.
+http() { in_ns curl -sk -o /dev/null -w '%{http_code}' "$@"; }
 
-# ---- Web pages: who gets what ----
-# who: stranger (no login), admin, other (a user, not an administrator),
-# wrong (the admin's name, a wrong password); where: local (127.0.0.1) or
-# remote (plain HTTP, which PAPPL redirects or upgrades) or tls (remote
-# over HTTPS).
+# Web pages. who: stranger (no login), admin, other (a user, not an
+# administrator), wrong (the admin's name, a wrong password); where: local
+# (127.0.0.1), remote (plain HTTP, which PAPPL redirects or upgrades) or tls
+# (remote over HTTPS).
 while read -r who where method page expected; do
   case $who in
     stranger) login= ;;
@@ -65,7 +53,7 @@ while read -r who where method page expected; do
   data=
   [ "$method" = POST ] && data="--data-urlencode device_uri=file:///root/victim.txt"
   # shellcheck disable=SC2086
-  code=$(in_ns curl -sk $iface -o /dev/null -w '%{http_code}' ${login:+-u "$login"} -X "$method" $data "$base$page")
+  code=$(http $iface ${login:+-u "$login"} -X "$method" $data "$base$page")
   [ "$code" = "$expected" ] || fail "$who $where $method $page: HTTP $code, expected $expected"
 done <<'ROWS'
 stranger local  GET  /               200
@@ -92,10 +80,10 @@ admin    local  GET  /kavrin/printing 200
 admin    local  GET  /addprinter     200
 admin    tls    GET  /addprinter     200
 ROWS
-# The administrator's printing defaults (as a browser asks for them) carry
-# the vendor options of a Kavrin under their labels, each with its help, and
-# the darkness levels by name; a script, served to anyone, puts the help
-# beside each control.
+# The administrator's printing defaults (as a browser asks for them) carry a
+# Kavrin's vendor options under their labels, each with its help, and the
+# darkness levels by name; a script, served to anyone, puts the help beside
+# each control.
 in_ns curl -s -u "$ADMIN_USER:$ADMIN_PASSWORD" -H 'Accept-Language: en-US,en;q=0.9' \
   "http://127.0.0.1:$PORT/kavrin/printing" >"$W/printing.html"
 while IFS='|' read -r label help; do
@@ -110,15 +98,14 @@ Feed A5 Long Edge First|For A5 paper loaded long edge first.
 Reverse Output Order|Two-sided by hand: an odd last page&#39;s blank back goes last.
 Print Darkness|0% Lightest, 25% Light, 50% Normal, 75% Dark, 100% Darkest.
 ROWS
-grep -q '<script src="/norvex-help.js">' "$W/printing.html" &&
-  [ "$(in_ns curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$PORT/norvex-help.js")" = 200 ] ||
+grep -q '<script src="/norvex-help.js">' "$W/printing.html" && [ "$(http "http://127.0.0.1:$PORT/norvex-help.js")" = 200 ] ||
   fail "the printing defaults' help script is not served"
-# Device listing, which browses DNS-SD through avahi-daemon over the system
-# bus: above with no bus at all; then with a bus and no daemon (PAPPL would
-# keep its DNS-SD lock, and the next printer added would never be announced);
+# Device listing browses DNS-SD through avahi-daemon over the system bus:
+# above with no bus at all; then with a bus and no daemon (PAPPL would keep
+# its DNS-SD lock, and the next printer added would never be announced);
 # then with the daemon, if this machine has one to run.
 list_devices() {
-  code=$(in_ns curl -s -o /dev/null -w '%{http_code}' -u "$ADMIN_USER:$ADMIN_PASSWORD" "http://127.0.0.1:$PORT/addprinter")
+  code=$(http -u "$ADMIN_USER:$ADMIN_PASSWORD" "http://127.0.0.1:$PORT/addprinter")
   [ "$code" = 200 ] || fail "device listing $1: HTTP $code"
 }
 if command -v dbus-daemon >/dev/null 2>&1; then
@@ -135,7 +122,7 @@ BUS
     in_ns env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus" avahi-daemon --no-drop-root --no-chroot --no-rlimits \
       -f "$W/avahi.conf" >"$W/avahi.log" 2>&1 &
     AVAHI_PID=$!
-    i=0; until grep -q "startup complete" "$W/avahi.log" || [ $i -ge 50 ]; do sleep 0.1; i=$((i + 1)); done
+    poll 5 grep -q "startup complete" "$W/avahi.log"
     list_devices "with avahi-daemon running"
   else
     say "SKIP: avahi-daemon not installed (or one runs already): device listing not tried with DNS-SD answering"
@@ -143,12 +130,11 @@ BUS
 else
   say "SKIP: dbus-daemon not installed: device listing tried only without a system bus"
 fi
-in_ns curl -s -o /dev/null "http://127.0.0.1:$PORT/" || die "the server died listing devices or serving the pages above"
+serving || die "the server died listing devices or serving the pages above"
 [ ! -e /root/victim.txt ] || fail "a web client created /root/victim.txt"
 
-# ---- Administration through IPP, as each kind of client ----
-# where: socket (root on the command socket), local (127.0.0.1, no login),
-# remote; the operation, on the printer or the system; ok or refused.
+# Administration through IPP: where: socket (root on the command socket),
+# local (127.0.0.1, no login) or remote; the operation on the printer or the system.
 while read -r where expected op target; do
   case $where in
     socket) base=${ADMIN_URI%/ipp/system} ;;
@@ -156,7 +142,7 @@ while read -r where expected op target; do
     remote) base=ipp://$REMOTE:$PORT ;;
   esac
   case $target in printer) uri=$base/ipp/print/kavrin ;; system) uri=$base/ipp/system ;; esac
-  if in_ns ipptool -q -d op="$op" "$uri" "$HERE/${target}_op.test" </dev/null 2>/dev/null; then got=ok; else got=refused; fi
+  if in_ns ipptool -q -d op="$op" "$uri" "$W/$target-op.test" </dev/null 2>/dev/null; then got=ok; else got=refused; fi
   [ "$got" = "$expected" ] || fail "$where $op: $got, expected $expected"
 done <<'ROWS'
 local  refused Set-Printer-Attributes printer
@@ -172,15 +158,14 @@ socket ok      Set-Printer-Attributes printer
 socket ok      Pause-Printer          printer
 socket ok      Resume-Printer         printer
 ROWS
-for where in local remote; do
-  case $where in local) host=127.0.0.1 ;; remote) host=$REMOTE ;; esac
+for host in 127.0.0.1 $REMOTE; do
   in_ns "$APP" add -u "ipp://$host:$PORT/ipp/system" -d s1 -m norvex-kavrin -v "file://$W/out/s1?ext=prn" \
-    </dev/null >/dev/null 2>&1 && fail "$where client added a printer"
+    </dev/null >/dev/null 2>&1 && fail "a client on $host added a printer"
 done
-in_ns ipptool -t "${ADMIN_URI%/ipp/system}/ipp/print/kavrin" get-printer-attributes.test >/dev/null 2>&1 ||
-  fail "a refused client deleted the printer"
+listed() { ipptool -q "${ADMIN_URI%/ipp/system}/ipp/print/$1" get-printer-attributes.test 2>/dev/null; }
+listed kavrin || fail "a refused client deleted the printer"
 
-# ---- Devices: only printers, and files under the named folder ----
+# Devices: only printers, and files under the named folder.
 mkdir -p "$W/out/sub" "$W/elsewhere"
 ln -s "$W/elsewhere" "$W/out/leaves"
 ln -s /root/.bashrc "$W/out/bashrc"
@@ -188,7 +173,7 @@ touch "$W/out/sub/page.prn"
 n=0
 while read -r expected uri; do
   n=$((n + 1))
-  if "$APP" add -u "$ADMIN_URI" -d "dev$n" -m norvex-kavrin -v "$uri" </dev/null >"$W/cmd.out" 2>&1; then got=ok; else got=refused; fi
+  if "$APP" add -u "$ADMIN_URI" -d "dev$n" -m norvex-kavrin -v "$uri" </dev/null >/dev/null 2>&1; then got=ok; else got=refused; fi
   [ "$got" = "$expected" ] || fail "device $uri: $got, expected $expected"
 done <<ROWS
 ok      file://$W/out?ext=prn
@@ -206,46 +191,41 @@ refused file://otherhost$W/out?ext=prn
 ROWS
 grep -q 'refused: .*not under' "$W/app.log" || fail "refused devices are not logged with the reason"
 
-# ---- Printing stays open to everyone ----
-for where in local tls; do
-  case $where in local) uri=ipp://127.0.0.1:$PORT ;; tls) uri=ipps://$REMOTE:$PORT ;; esac
+# Printing stays open to everyone; a client cancels its own job, not another
+# user's (a PDF job waits while the printer is paused).
+for uri in ipp://127.0.0.1:$PORT ipps://$REMOTE:$PORT; do
   in_ns ipptool -tf "$W/doc.pwg" -d filetype=image/pwg-raster "$uri/ipp/print/kavrin" print-job-and-wait.test \
-    >"$W/print.out" 2>&1 || fail "$where client could not print: $(tail -2 "$W/print.out")"
+    >"$W/print.out" 2>&1 || fail "a client of $uri could not print: $(tail -2 "$W/print.out")"
 done
-# A client cancels its own job, not another user's (a PDF job waits while
-# the printer is paused).
-gs -q -dBATCH -dNOPAUSE -dSAFER -sDEVICE=pdfwrite -sPAPERSIZE=a4 -sOutputFile="$W/doc.pdf" "$W/doc.ps"
-in_ns ipptool -q -d op=Pause-Printer "${ADMIN_URI%/ipp/system}/ipp/print/kavrin" "$HERE/printer_op.test"
-id=$(in_ns ipptool -c -d filetype=application/pdf -d jobname=owned -d sides=one-sided -d owner=alice \
-  -f "$W/doc.pdf" "ipp://127.0.0.1:$PORT/ipp/print/kavrin" "$HERE/print_named.test" 2>/dev/null | tail -1)
+printer_op Pause-Printer kavrin
+id=$(OWNER=alice submit kavrin "$W/doc.pdf" application/pdf owned)
 for who in mallory:refused alice:ok; do
-  if in_ns ipptool -q -d job_id="$id" -d owner="${who%%:*}" "ipp://127.0.0.1:$PORT/ipp/print/kavrin" \
-    "$HERE/cancel_job.test" </dev/null 2>/dev/null; then got=ok; else got=refused; fi
+  if in_ns ipptool -q -d job_id="$id" -d owner="${who%%:*}" "$URI/ipp/print/kavrin" "$W/cancel-job.test" \
+    </dev/null 2>/dev/null; then got=ok; else got=refused; fi
   [ "$got" = "${who#*:}" ] || fail "Cancel-Job of alice's job $id by ${who%%:*}: $got"
 done
-in_ns ipptool -q -d op=Resume-Printer "${ADMIN_URI%/ipp/system}/ipp/print/kavrin" "$HERE/printer_op.test"
+printer_op Resume-Printer kavrin
 
-# ---- A device in the state file is checked when it is loaded ----
+# A device in the state file is checked when it is loaded.
 stop_app
 sed -i "s|uri=\"file://$W/out/kavrin?ext=prn\"|uri=\"file:///root/victim.txt\"|" "$W/app.state"
 grep -q 'uri="file:///root/victim.txt"' "$W/app.state" || fail "the state file does not name the printer's device as expected"
 start_app
-in_ns ipptool -t "${ADMIN_URI%/ipp/system}/ipp/print/kavrin" get-printer-attributes.test >/dev/null 2>&1 &&
-  fail "a printer whose stored device is /root/victim.txt was loaded"
+listed kavrin && fail "a printer whose stored device is /root/victim.txt was loaded"
 [ ! -e /root/victim.txt ] || fail "/root/victim.txt was created"
 
-# ---- One server per socket ----
+# One server per socket.
 second=$(env TMPDIR="$W/tmp" "$APP" server -o server-port=$((PORT + 1)) -o listen-hostname=localhost \
   -o log-file=- -o spool-directory="$W/spool" -o state-file="$W/second.state" -o tls=no \
   -o socket-directory="$W/run" </dev/null 2>&1)
 case $second in *"Another server answers on $SOCKET"*) ;; *) fail "a second server on our socket said: $second" ;; esac
-in_ns curl -s -o /dev/null "http://127.0.0.1:$PORT/" || fail "the first server stopped"
 
-# ---- Server options that are wrong stop it with one line naming them ----
+# Wrong server options stop it with one line naming them.
 while read -r option; do
   out=$(env TMPDIR="$W/tmp" "$APP" server -o socket-directory="$W/run2" -o log-file=- $option </dev/null 2>&1)
   status=$?
-  name=${option#-o }; name=${name%%=*}
+  name=${option#-o }
+  name=${name%%=*}
   [ "$status" -ne 0 ] && [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] && case $out in *"$name"*) true ;; *) false ;; esac ||
     fail "server $option: status $status, said '$out'"
 done <<'ROWS'
@@ -258,7 +238,5 @@ done <<'ROWS'
 -o tls=maybe
 -o sever-port=8000
 ROWS
-
-in_ns curl -s -o /dev/null "http://127.0.0.1:$PORT/" || fail "server gone"
-[ "$FAILED" -eq 0 ] && say "PASS: only administrators administer, devices are printers, one server per socket"
+serving || fail "the first server stopped"
 exit "$FAILED"

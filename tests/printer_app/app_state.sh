@@ -1,38 +1,30 @@
 #!/bin/sh
-# The Printer Application's state file: a printer added over the command
-# socket and one deleted are saved at once and outlive a crash; a job alone
-# leaves the file as it was; a shutdown, by command or SIGTERM, saves the rest
-# (printing defaults set on the web page, the next job ids).
-#
+# The state file: a printer added over the command socket and one deleted are
+# saved at once and outlive a crash; a job alone leaves the file as it was; a
+# shutdown, by command or SIGTERM, saves the rest (printing defaults set on
+# the web page, the next job ids). As root (the web pages need an
+# administrator's account), else skipped.
 # Usage: app_state.sh APP
 set -u
-# libpappl's client sub-commands leave option lists unfreed at exit.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 APP=$1
-[ "$(id -u)" -eq 0 ] || { echo "SKIP: must run as root (the web pages need an administrator's account)"; exit 77; }
 . "$(dirname "$0")/app_lib.sh"
+need_root "the web pages need an administrator's account"
 make_admin
-make_document
+make_documents
 
-# printed NAME: the id of a completed job of doc.pwg on printer "kept".
+# printed NAME: the id of a completed job on printer "kept".
 printed() {
   id=$(submit kept "$W/doc.pwg" image/pwg-raster "$1")
   s=$(wait_job kept "$id")
   case $s in completed*) say "$id" ;; *) fail "job $1 ended as '$s'"; say 0 ;; esac
 }
-
 # stopped_by WHAT: the server ends on its own within 30 s.
 stopped_by() {
-  i=0
-  while kill -0 "$APP_PID" 2>/dev/null && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done
-  if kill -0 "$APP_PID" 2>/dev/null; then fail "the server did not stop on $1"; stop_app; fi
-  wait "$APP_PID" 2>/dev/null
-  APP_PID=
+  poll 30 gone "$APP_PID" || fail "the server did not stop on $1"
+  stop_app
 }
-
 printers() { app_command printers 2>/dev/null | tr '\n' ' '; }
-
-# web_post PAGE FIELDS: submits the form of a web page as a browser would,
+# web_post PAGE FIELDS: the form of a web page submitted as a browser does,
 # with the page's session token; prints the HTTP status.
 web_post() {
   session=$(curl -s -u "$ADMIN_USER:$ADMIN_PASSWORD" "http://localhost:$PORT$1" |
@@ -40,6 +32,7 @@ web_post() {
   curl -s -u "$ADMIN_USER:$ADMIN_PASSWORD" -o "$W/post.html" -w '%{http_code}' -d "session=$session${2:+&$2}" \
     "http://localhost:$PORT$1"
 }
+saved() { grep -q 'name="kept"' "$W/app.state" 2>/dev/null && ! grep -q 'name="gone"' "$W/app.state"; }
 
 start_app
 mkdir -p "$W/out/kept" "$W/out/gone"
@@ -48,14 +41,7 @@ app_command add -d gone -m norvex-orvane-210 -v "file://$W/out/gone?ext=prn" || 
 # PAPPL 1.3.1's delete sub-command reads the printer-id, which it reports as 0
 # for a printer added since the server started: the web page deletes.
 [ "$(web_post /gone/delete)" = 302 ] || die "could not delete gone"
-
-# Saved without waiting for a shutdown.
-i=0
-until grep -q 'name="kept"' "$W/app.state" 2>/dev/null && ! grep -q 'name="gone"' "$W/app.state"; do
-  [ $i -lt 100 ] || { fail "the state file lacks the printers added and deleted: $(grep '<Printer' "$W/app.state")"; break; }
-  sleep 0.1
-  i=$((i + 1))
-done
+poll 10 saved || fail "the state file lacks the printers added and deleted: $(grep '<Printer' "$W/app.state")"
 
 # PAPPL looks for changes every second; two seconds after a job the file is
 # still the one of the last administrative change.
@@ -65,8 +51,7 @@ sleep 2
 [ "$(cksum <"$W/app.state")" = "$before" ] || fail "a job rewrote the state file"
 
 kill -KILL "$APP_PID"
-wait "$APP_PID" 2>/dev/null
-APP_PID=
+stop_app
 start_app
 [ "$(printers)" = "kept " ] || fail "after a crash the printers are '$(printers)'"
 
@@ -76,7 +61,6 @@ grep -q "Changes saved" "$W/post.html" || fail "the web page did not take the de
 last=$(printed before-shutdown)
 app_command shutdown >/dev/null 2>&1 || fail "shutdown refused"
 stopped_by shutdown
-
 start_app
 [ "$(printers)" = "kept " ] || fail "after a shutdown the printers are '$(printers)'"
 ipptool -tv "$URI/ipp/print/kept" get-printer-attributes.test >"$W/attrs.out" 2>&1
@@ -91,7 +75,4 @@ stopped_by SIGTERM
 start_app
 again=$(printed after-sigterm)
 [ "$again" -gt "$next" ] || fail "job $again after SIGTERM, $next before it"
-
-stop_app
-[ "$FAILED" -eq 0 ] && say "PASS: administrative changes saved at once, jobs at shutdown only"
 exit "$FAILED"

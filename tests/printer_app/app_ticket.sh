@@ -1,75 +1,43 @@
 #!/bin/sh
-# The job ticket, honoured on every format the app takes: each row prints a
-# document with some job attributes and reads the decoded stream back as one
-# token per printed side (see decoded_sides in app_lib.sh), then the
-# impressions counted and, for the resolution rows, the dots per inch. A
-# request the printer cannot honour is refused when sent ("refused") or ends
-# the job unprinted ("aborted"); PAPPL itself drops a resolution the
-# printer lacks, which then prints at its own.
-#
+# The job ticket on every format the app takes: each row prints a document
+# with some job attributes and reads the decoded stream back as one token per
+# printed side (see decoded_sides in app_lib.sh), then the impressions
+# counted and the dots per inch where given. A request the printer cannot
+# honour is refused when sent ("refused") or ends the job unprinted
+# ("aborted"); PAPPL itself drops a resolution the printer lacks, which then
+# prints at its own.
 # Usage: app_ticket.sh APP NORVEXDECODE
 set -u
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 APP=$1 DECODER=$2
 . "$(dirname "$0")/app_lib.sh"
-
-make_bar_documents
+make_documents
 start_app
 add_printer orvane norvex-orvane-210
 add_printer kavrin norvex-kavrin
 add_printer lurran norvex-lurran-3010
 
-# print PRINTER FILE FORMAT NAME ATTRIBUTES: the new job's id, sent again
-# while the printer is busy with the previous one; nothing when refused.
-print() {
-  {
-    printf '{\nOPERATION Print-Job\nGROUP operation-attributes-tag\n'
-    printf 'ATTR charset attributes-charset utf-8\nATTR language attributes-natural-language en\n'
-    printf 'ATTR uri printer-uri $uri\nATTR name requesting-user-name $user\nATTR name job-name %s\n' "$4"
-    printf 'ATTR mimeMediaType document-format %s\nGROUP job-attributes-tag\n' "$3"
-    for attribute in $5; do
-      name=${attribute%%=*} value=${attribute#*=}
-      case $name in
-        copies) type=integer ;;
-        page-ranges) type=rangeOfInteger ;;
-        orientation-requested | print-quality) type=enum ;;
-        printer-resolution) type=resolution ;;
-        *) type=keyword ;;
-      esac
-      printf 'ATTR %s %s %s\n' "$type" "$name" "$value"
-    done
-    printf 'FILE $filename\nSTATUS successful-ok\nDISPLAY job-id\n}\n'
-  } >"$W/print.test"
-  i=0
-  while [ $i -lt 150 ]; do
-    ipptool -tv -f "$2" "$URI/ipp/print/$1" "$W/print.test" >"$W/print.out" 2>&1
-    id=$(sed -n 's/^ *job-id (integer) = \([0-9]*\)$/\1/p' "$W/print.out" | head -1)
-    [ -n "$id" ] && { say "$id"; return 0; }
-    grep -q "server-error-busy" "$W/print.out" || return 0
-    sleep 0.2; i=$((i + 1))
-  done
-}
-
 row=0
 while IFS='|' read -r printer file format attributes expected impressions dpi; do
   row=$((row + 1))
-  id=$(print "$printer" "$W/$file" "$format" "row$row" "$attributes")
+  what="row $row ($printer $file $attributes)"
+  # shellcheck disable=SC2086
+  id=$(submit "$printer" "$W/$file" "$format" "row$row" $attributes)
   if [ "$expected" = refused ]; then
-    [ -z "$id" ] || fail "row $row ($file $attributes): taken as job $id"
+    [ -z "$id" ] || fail "$what: taken as job $id"
     continue
   fi
-  [ -n "$id" ] || { fail "row $row: $printer did not take $file ($attributes)"; continue; }
+  [ -n "$id" ] || { fail "$what: not taken"; continue; }
   s=$(wait_job "$printer" "$id" 120)
-  out="$W/out/$printer/row$row.prn"
+  out=$W/out/$printer/row$row.prn
   if [ "$expected" = aborted ]; then
-    case $s in aborted,*) ;; *) fail "row $row ($file $attributes): ended as '$s', not aborted" ;; esac
-    [ ! -s "$out" ] || fail "row $row ($file $attributes): printed although refused"
+    case $s in aborted,*) ;; *) fail "$what: ended as '$s', not aborted" ;; esac
+    [ ! -s "$out" ] || fail "$what: printed although refused"
     continue
   fi
-  case $s in completed,"$impressions",*) ;; *) fail "row $row ($file $attributes): ended as '$s', not completed with $impressions impressions" ;; esac
+  case $s in completed,"$impressions",*) ;; *) fail "$what: ended as '$s', not completed with $impressions impressions" ;; esac
   got=$(decoded_sides "$out")
-  [ "${got%|*}" = "$expected" ] || fail "row $row ($printer $file $attributes): printed '${got%|*}', not '$expected'"
-  [ -z "$dpi" ] || [ "${got#*|}" = "$dpi" ] || fail "row $row ($printer $file $attributes): at ${got#*|} dpi, not $dpi"
+  [ "${got%|*}" = "$expected" ] || fail "$what: printed '${got%|*}', not '$expected'"
+  [ -z "$dpi" ] || [ "${got#*|}" = "$dpi" ] || fail "$what: at ${got#*|} dpi, not $dpi"
 done <<'ROWS'
 kavrin|doc.pdf|application/pdf||1p 2p 3p|3|600
 kavrin|doc.pdf|application/pdf|page-ranges=2-2|2p|1|
@@ -99,6 +67,4 @@ lurran|doc.pwg|image/pwg-raster|sides=two-sided-long-edge|1p 3p - 2p|3|
 orvane|doc.pdf|application/pdf|sides=two-sided-long-edge copies=2 multiple-document-handling=separate-documents-uncollated-copies|1p 2p 3p - 1p 2p 3p -|6|
 orvane|doc.jpg|image/jpeg|sides=two-sided-long-edge copies=2|1p - 1p -|2|
 ROWS
-
-say "app_ticket: $row rows"
-exit $FAILED
+exit "$FAILED"

@@ -1,44 +1,36 @@
 #!/bin/sh
-# cpack builds the one Debian package; its files and dependencies are checked
-# with dpkg-deb, then, for a build configured for /usr, the whole package with
-# lintian. Usage: package.sh BUILD_DIR PREFIX SERVERBIN DATADIR
-# Exit 77 (skipped) when the files are right but the prefix is not /usr: a
-# package of /usr/local is for this machine only, and lintian rejects it whole.
+# cpack's Debian package: its files, dependencies and unit checked with
+# dpkg-deb, then, for a build configured for /usr, the whole package with
+# lintian. Exit 77 (skipped) when the files are right but the prefix is not
+# /usr: such a package is for this machine only, and lintian rejects it whole.
+# Usage: package.sh BUILD_DIR PREFIX SERVERBIN DATADIR
 set -u
 BUILD=$1 PREFIX=$2 SERVERBIN=$3 DATADIR=$4
-# The lintian warnings the package keeps; each is overridden, with the reason,
-# in packaging/lintian-overrides.
+# The lintian tags the package keeps, each overridden with its reason in packaging/lintian-overrides.
 EXPLAINED="initial-upload-closes-no-bugs"
-for tool in dpkg-shlibdeps lintian man; do
-  command -v $tool >/dev/null 2>&1 || { echo "FAIL: $tool not installed (see scripts/setup.sh)"; exit 1; }
-done
+for tool in dpkg-shlibdeps lintian man; do command -v $tool >/dev/null 2>&1 || { echo "FAIL: $tool not installed"; exit 1; }; done
 T=$(mktemp -d "${TMPDIR:-/tmp}/norvex-deb.XXXXXX") || exit 1
 trap 'rm -rf "$T"' EXIT
 FAILED=0
 fail() { echo "FAIL: $*"; FAILED=1; }
 
-cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$T" >"$T/cpack.log" 2>&1 ||
-  { cat "$T/cpack.log"; echo "FAIL: cpack"; exit 1; }
-deb=$(ls "$T"/norvex_*.deb 2>/dev/null | head -1)
-[ -n "$deb" ] || { cat "$T/cpack.log"; echo "FAIL: no norvex_*.deb"; exit 1; }
+cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$T" >"$T/cpack.log" 2>&1 || { cat "$T/cpack.log"; fail "cpack"; exit 1; }
+deb=$(ls "$T"/norvex_*.deb) || exit 1
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$T/files"
-for f in "$SERVERBIN/filter/rastertoNorvex" "$PREFIX/bin/norvexdecode" \
-  "$PREFIX/sbin/norvex-printer-app" "$PREFIX/lib/systemd/system/norvex-printer-app.service" \
-  "$DATADIR/model/norvex/norvex-orvane-210.ppd" "$DATADIR/model/norvex/norvex-kavrin.ppd" \
-  "$PREFIX/share/man/man8/rastertoNorvex.8.gz" "$PREFIX/share/man/man1/norvexdecode.1.gz" \
-  "$PREFIX/share/man/man8/norvex-printer-app.8.gz"; do
+for f in "$SERVERBIN/filter/rastertoNorvex" "$PREFIX/bin/norvexdecode" "$PREFIX/sbin/norvex-printer-app" \
+  "$PREFIX/lib/systemd/system/norvex-printer-app.service" "$DATADIR/model/norvex/norvex-orvane-210.ppd" \
+  "$DATADIR/model/norvex/norvex-kavrin.ppd" "$PREFIX/share/man/man8/rastertoNorvex.8.gz" \
+  "$PREFIX/share/man/man1/norvexdecode.1.gz" "$PREFIX/share/man/man8/norvex-printer-app.8.gz"; do
   grep -q -x "$f" "$T/files" || fail "package lacks $f"
 done
 # The decoder is installed once, for users, not among CUPS's filters.
-grep -q -x "$SERVERBIN/filter/norvexdecode" "$T/files" && fail "package has a second norvexdecode in $SERVERBIN/filter"
-ppds=$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$T/files")
-[ "$ppds" -eq 50 ] || fail "package has $ppds PPDs, not 50"
-grep -q -E 'gtest|benchmark|/include/' "$T/files" && fail "package carries test or development files"
+! grep -q -x "$SERVERBIN/filter/norvexdecode" "$T/files" || fail "package has a norvexdecode in $SERVERBIN/filter"
+[ "$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$T/files")" -eq 50 ] || fail "package has not 50 PPDs"
+! grep -q -E 'gtest|benchmark|/include/' "$T/files" || fail "package carries test or development files"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libcups2 libjbig0 libpappl1 ghostscript; do
   echo "$depends" | grep -q "$dep" || fail "Depends lacks $dep: $depends"
 done
-# The unit starts the binary the package installs.
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$PREFIX/lib/systemd/system/norvex-printer-app.service" |
   grep -q "^ExecStart=$PREFIX/sbin/norvex-printer-app server" || fail "the unit does not start $PREFIX/sbin/norvex-printer-app"
 if [ "$PREFIX" != /usr ]; then
@@ -48,12 +40,10 @@ if [ "$PREFIX" != /usr ]; then
 fi
 
 # Any error fails, and any warning, shown or overridden, not in EXPLAINED.
-lintian --no-cfg --fail-on none --show-overrides "$deb" >"$T/lintian" 2>"$T/lintian.err" ||
-  { cat "$T/lintian.err"; fail "lintian did not run"; }
+lintian --no-cfg --fail-on none --show-overrides "$deb" >"$T/lintian" 2>&1 || fail "lintian did not run"
 cat "$T/lintian"
-grep '^E: ' "$T/lintian" >/dev/null && fail "lintian errors"
+! grep -q '^E: ' "$T/lintian" || fail "lintian errors"
 for tag in $(sed -n 's/^[WO]: [^ ]* \([^ ]*\).*/\1/p' "$T/lintian"); do
   case " $EXPLAINED " in *" $tag "*) ;; *) fail "lintian warning $tag is not explained" ;; esac
 done
-[ "$FAILED" -eq 0 ] && echo "PASS: $(basename "$deb"), Depends: $depends; lintian: no error, no unexplained warning"
 exit "$FAILED"
