@@ -7,5 +7,7 @@
 // of any other unknown format is aborted by PAPPL itself.
 inline constexpr char kUntypedFormat[] = "application/octet-stream";
 
-// Makes untyped jobs end as document-format errors instead of raw output.
+// Makes untyped jobs end as document-format errors instead of raw output, and
+// puts a front on PAPPL's JPEG and PNG filters for a job started after it was
+// cancelled (see document_formats.cpp).
 void RefuseUnknownFormats(pappl_system_t* system);

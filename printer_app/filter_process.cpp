@@ -381,8 +381,43 @@ ChildrenReport FinishFilter(FilterProcess& p) {
     return p.report;
 }
 
+namespace {
+
+// A pending job whose thread PAPPL has already started reaches processing
+// within this time; one still pending after it waits for the cancelled job.
+constexpr auto kPendingStart = std::chrono::seconds(1);
+
+struct OtherJobs {
+    pappl_job_t* self;
+    bool processing = false;
+    bool pending = false;
+};
+
+void LookAtJob(pappl_job_t* job, void* data) {
+    auto& others = *static_cast<OtherJobs*>(data);
+    if (job == others.self) return;
+    const ipp_jstate_t state = papplJobGetState(job);
+    if (state == IPP_JSTATE_PROCESSING) others.processing = true;
+    else if (state == IPP_JSTATE_PENDING) others.pending = true;
+}
+
+}  // namespace
+
 void WaitUntilPrinterIdle(pappl_job_t* job) {
-    const pappl_printer_t* printer = papplJobGetPrinter(job);
-    std::unique_lock<std::mutex> lock(gRunsLock);
-    gRunEnded.wait(lock, [printer] { return gRuns.count(printer) == 0; });
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    // A filter is counted only once its job's document has been prepared (a
+    // PDF goes through pdftopdf first), but the other job writes to the
+    // device PAPPL handed it from its start on: PAPPL's own state of the
+    // printer's active jobs (the cancelled job is no longer one) covers that.
+    const Clock::time_point since = Clock::now();
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(gRunsLock);
+            gRunEnded.wait(lock, [printer] { return gRuns.count(printer) == 0; });
+        }
+        OtherJobs others{job};
+        papplPrinterIterateActiveJobs(printer, LookAtJob, &others, 1, 0);
+        if (!others.processing && !(others.pending && Clock::now() - since < kPendingStart)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kTickMilliseconds));
+    }
 }

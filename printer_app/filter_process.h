@@ -47,8 +47,9 @@ int FilterInput(const FilterProcess& process);
 // that takes no bytes stops them too.
 ChildrenReport FinishFilter(FilterProcess& process);
 
-// Returns once no filter runs on the job's printer. A job PAPPL 1.3.1 started
-// after it was cancelled ends only then: its end closes a file: device, which
-// the printer's other job may still be writing to. (The other job ends: its
+// Returns once no filter runs on the job's printer and no other job of it is
+// being processed. A job PAPPL 1.3.1 started after it was cancelled ends only
+// then: its end closes a file: device, which the printer's other job may
+// still be writing to, from the start of its job on. (The other job ends: its
 // children are stopped when cancelled or stalled.)
 void WaitUntilPrinterIdle(pappl_job_t* job);
