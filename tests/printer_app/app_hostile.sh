@@ -16,7 +16,6 @@ make_documents
 printf '%%!PS\n{} loop\n' >"$W/loop.ps"
 printf '%%!PS\n/a 0 def { /a [a 65535 string] def } loop\n' >"$W/bomb.ps"
 printf '%%PDF-1.4\nnot a pdf at all\n' >"$W/bad.pdf"
-printf 'plain text\n' >"$W/doc.txt"
 ghostscript colour.pwg doc.ps -sDEVICE=pwgraster -r100 -dcupsColorSpace=19 -dcupsBitsPerColor=8 -sPAPERSIZE=a4 -dFIXEDMEDIA
 # A page of noise: its printer stream is far longer than PAPPL's 8 KiB buffer.
 printf '%%!PS\n/w 1200 def /h 1600 def /s w string def 36 36 translate 523 770 scale

@@ -151,11 +151,12 @@ ghostscript() {
 }
 # make_documents: doc.ps, .pdf, .pwg (600 dpi), .jpg and .png (page 1, at 100
 # dpi) of 3 A4 pages, page N carrying one bar N x 100 pt long and 36 pt wide
-# across its top; land.pdf, one landscape A4 page with one such bar.
+# across its top; land.pdf, one landscape A4 page with one such bar; doc.txt.
 make_documents() {
   printf '%%!PS\n<< /PageSize [595 842] >> setpagedevice\n1 1 3 { 100 mul 72 720 3 -1 roll 36 rectfill showpage } for\n' \
     >"$W/doc.ps"
   printf '%%!PS\n<< /PageSize [842 595] >> setpagedevice\n72 480 100 36 rectfill showpage\n' >"$W/land.ps"
+  printf 'plain text\n' >"$W/doc.txt"
   while read -r out in options; do
     # shellcheck disable=SC2086
     ghostscript "$out" "$in" $options

@@ -4,8 +4,8 @@
 # printed side (see decoded_sides in app_lib.sh), then the impressions
 # counted and the dots per inch where given. A request the printer cannot
 # honour is refused when sent ("refused") or ends the job unprinted
-# ("aborted"); PAPPL itself drops a resolution the printer lacks, which then
-# prints at its own.
+# ("aborted"), as does a format with no filter (plain text), never the server;
+# PAPPL itself drops a resolution the printer lacks, which then prints at its own.
 # Usage: app_ticket.sh APP NORVEXDECODE
 set -u
 APP=$1 DECODER=$2
@@ -40,6 +40,8 @@ while IFS='|' read -r printer file format attributes expected impressions dpi; d
   [ -z "$dpi" ] || [ "${got#*|}" = "$dpi" ] || fail "$what: at ${got#*|} dpi, not $dpi"
 done <<'ROWS'
 kavrin|doc.pdf|application/pdf||1p 2p 3p|3|600
+lurran|doc.pdf|application/pdf||1p 2p 3p|3|600
+kavrin|doc.txt|text/plain||aborted||
 kavrin|doc.pdf|application/pdf|page-ranges=2-2|2p|1|
 kavrin|doc.pwg|image/pwg-raster|page-ranges=2-2|2p|1|
 kavrin|doc.pdf|application/pdf|page-ranges=1-1,3-3|refused||
