@@ -72,6 +72,10 @@ cat >"$W/job-done.test" <<EOF
   ATTR name requesting-user-name \$user ATTR keyword requested-attributes time-at-completed
   STATUS successful-ok EXPECT time-at-completed OF-TYPE integer }
 EOF
+cat >"$W/queue-empty.test" <<EOF
+{ OPERATION Get-Jobs $HEAD ATTR uri printer-uri \$uri ATTR name requesting-user-name \$user
+  ATTR keyword which-jobs not-completed STATUS successful-ok EXPECT !job-id }
+EOF
 cat >"$W/cancel-job.test" <<EOF
 DEFINE-DEFAULT owner \$user
 { OPERATION Cancel-Job $HEAD ATTR uri printer-uri \$uri ATTR integer job-id \$job_id
@@ -86,9 +90,11 @@ cat >"$W/system-op.test" <<EOF
   ATTR integer printer-id 1 GROUP system-attributes-tag ATTR integer system-default-printer-id 1
   STATUS successful-ok }
 EOF
-# job_state QUEUE_URI ID; job_done QUEUE_URI ID.
+# job_state QUEUE_URI ID; job_done QUEUE_URI ID; queue_empty QUEUE_URI: no job
+# of the queue is pending, held or processing.
 job_state() { $APP_WRAP ipptool -c -d job_id="$2" "$1" "$W/job-state.test" 2>/dev/null | tail -1; }
 job_done() { $APP_WRAP ipptool -q -d job_id="$2" "$1" "$W/job-done.test" 2>/dev/null; }
+queue_empty() { $APP_WRAP ipptool -q "$1" "$W/queue-empty.test" 2>/dev/null; }
 
 # cupsd_start: a private cupsd on a free loopback port with its tree in
 # $W/cups, which lp (who runs its filters) must reach; ServerBin and DataDir

@@ -13,6 +13,14 @@ start_app
 make_documents
 cupsd_start
 
+# via_cups QUEUE FILE LP-OPTIONS...: printed through CUPS, once both CUPS's job
+# and the app's have ended: CUPS may end its job before the app has written
+# the last byte.
+via_cups() {
+  id=$(cups_submit "$@") && cups_wait "$1" "$id" >/dev/null &&
+    { poll 60 queue_empty "$URI/ipp/print/$1" || fail "$1: the app's job did not end"; }
+}
+
 # The page numbers the printer gets: the duplexer's blank back of sheet 2, or
 # manual duplex's fronts first, then the backs. Then lp's ticket: pages 1-2,
 # two collated copies, two-sided, landscape, as the decoded sides show them:
@@ -22,11 +30,10 @@ while IFS='|' read -r name driver order sides; do
   add_printer "$name" "$driver"
   lpadmin -p "$name" -E -m everywhere -v "$URI/ipp/print/$name" 2>"$W/lpadmin.err" ||
     { fail "lpadmin -m everywhere for $name: $(cat "$W/lpadmin.err")"; continue; }
-  id=$(cups_submit "$name" "$SAMPLE" -t sample -o sides=two-sided-long-edge) && cups_wait "$name" "$id" >/dev/null
+  via_cups "$name" "$SAMPLE" -t sample -o sides=two-sided-long-edge
   [ "$(page_order "$W/out/$name/sample.prn")" = "$order" ] ||
     fail "$name: pages arrive as '$(page_order "$W/out/$name/sample.prn")', expected '$order'"
-  id=$(cups_submit "$name" "$W/doc.pdf" -t ticket -n 2 -o collate=true -o sides=two-sided-long-edge -P 1-2 -o landscape) &&
-    cups_wait "$name" "$id" >/dev/null
+  via_cups "$name" "$W/doc.pdf" -t ticket -n 2 -o collate=true -o sides=two-sided-long-edge -P 1-2 -o landscape
   got=$(decoded_sides "$W/out/$name/ticket.prn")
   [ "${got%|*}" = "$sides" ] || fail "$name: lp's ticket printed '${got%|*}', not '$sides'"
 done <<'ROWS'
