@@ -32,12 +32,23 @@ chmod 0644 "$W/ten.pdf"
 cupsd_start
 C=$W/clock
 mkdir -p "$C" && chown lp "$C" || die "mkdir $C"
-# Our filter behind /usr/bin/time, which notes its CPU and peak RSS per job.
-install -m 0755 "$BUILD/gdi_filter/rastertoNorvex" "$CW/serverbin/filter/rastertoNorvex.real"
-printf '%s\n' '#!/bin/sh' \
-  "exec /usr/bin/time -a -o $C/filter.cpu -f '%U %S %M' $CW/serverbin/filter/rastertoNorvex.real \"\$@\"" \
-  >"$CW/serverbin/filter/rastertoNorvex"
-chmod 0755 "$CW/serverbin/filter/rastertoNorvex"
+# Our filter and the two steps both chains share, each behind /usr/bin/time:
+# per job and step, a line "JOB STEP START END USER SYSTEM RSS-KIB" in
+# $C/steps (times in ns since the epoch, CPU in seconds).
+install -m 0755 "$BUILD/gdi_filter/rastertoNorvex" "$CW/serverbin/filter/rastertoNorvex"
+for step in pdftopdf gstoraster rastertoNorvex; do
+  real=$CW/serverbin/filter/$step.real
+  mv "$CW/serverbin/filter/$step" "$real" || die "no $step in $CW/serverbin/filter"
+  cat >"$CW/serverbin/filter/$step" <<STEP
+#!/bin/sh
+start=\$(date +%s%N)
+/usr/bin/time -o "$C/\$1.$step" -f '%U %S %M' "$real" "\$@"
+status=\$?
+echo "\$1 $step \$start \$(date +%s%N) \$(cat "$C/\$1.$step")" >>"$C/steps"
+exit \$status
+STEP
+  chmod 0755 "$CW/serverbin/filter/$step"
+done
 
 queues="ours"
 if [ -n "${PEER_PPD:-}" ]; then queues="ours peer"; fi
@@ -65,7 +76,9 @@ print() {
   echo "$n" >"$C/$1.count"
   cpu0=$(cupsd_cpu)
   t0=$(date +%s%N)
-  lp -d "$1" -o media=A4 "$W/ten.pdf" >/dev/null || die "lp $1"
+  job=$(lp -d "$1" -o media=A4 "$W/ten.pdf") || die "lp $1"
+  job=${job#request id is "$1"-}
+  job=${job%% *}
   i=0
   until [ -f "$C/$1/$n.times" ]; do
     sleep 0.02
@@ -86,10 +99,14 @@ print() {
       awk '$2 == "RASTER_IMAGE" { print $1; exit }')
     image=$(awk -v t0="$t0" -v at="$at" '$2 > at { printf "%.3f", ($1 - t0) / 1e9; exit }' \
       "$C/ours/$n.times")
-    filter=$(tail -1 "$C/filter.cpu" | awk '{ printf "%.3f", ($1 + $2) / 10 }')
-    rss=$(tail -1 "$C/filter.cpu" | awk '{ printf "%.1f", $3 / 1024 }')
+    filter=$(awk -v j="$job" '$1 == j && $2 == "rastertoNorvex" { printf "%.3f", ($5 + $6) / 10 }' "$C/steps")
+    rss=$(awk -v j="$job" '$1 == j && $2 == "rastertoNorvex" { printf "%.1f", $7 / 1024 }' "$C/steps")
   fi
   echo "$2 $1 $last $first $image $cpu $filter $rss" >>"$W/results"
+  # Each shared step's start and end after submission, and its CPU per page.
+  awk -v j="$job" -v t0="$t0" -v c="$2" -v q="$1" '$1 == j {
+    printf "%s %s %s %.3f %.3f %.3f\n", c, q, $2, ($3 - t0) / 1e9, ($4 - t0) / 1e9, ($5 + $6) / 10 }' \
+    "$C/steps" >>"$W/steps"
 }
 
 # A job on each queue first: the caches of ghostscript and the page cache.
@@ -123,5 +140,19 @@ for cores in 2 1; do
     b=$(median "$cores" peer "$k")
     case $k in 6 | 7) a=$(ms "$a"); b=$(ms "$b") ;; esac
     printf '%-46s %8s %8s %6s\n' "$label: ${row#*:}" "$a" "$b" "$(ratio "$a" "$b")"
+  done
+done
+# Where the time goes: each step of the chain, from submission (s) and its
+# CPU per page (ms).
+say
+col() { cut -d' ' -f"$1" "$W/step" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+say "Per step, medians: started, ended (s after submission), CPU per page (ms)"
+for cores in 2 1; do
+  for q in $queues; do
+    for step in pdftopdf gstoraster rastertoNorvex; do
+      awk -v c="$cores" -v q="$q" -v s="$step" '$1 == c && $2 == q && $3 == s' "$W/steps" >"$W/step"
+      [ -s "$W/step" ] || continue
+      printf '%-16s %-5s %-15s %7s %7s %6s\n' "$cores core(s)" "$q" "$step" "$(col 4)" "$(col 5)" "$(ms "$(col 6)")"
+    done
   done
 done
