@@ -25,10 +25,7 @@ protected:
         };
         Job job = PrinterJob(dir, ppd, std::vector<RasterPage>(pages, page), options);
         job.inProcess = true;
-        JobRun run = Execute(job);
-        run.listing = Listing(run.out, &run.decoded);
-        EXPECT_TRUE(run.decoded.ok());
-        return run;
+        return Print(job);
     }
     // Offset of the n-th command `name` of the listing.
     static std::size_t At(const JobRun& run, const char* name, std::size_t n = 0) {

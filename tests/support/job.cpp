@@ -286,9 +286,7 @@ bool JobRun::Lists(const std::string& name, const std::string& fields) const {
 JobRun Print(const Job& job) {
     JobRun run = Execute(job);
     run.listing = Listing(run.out, &run.decoded);
-    for (const DecodeError& e : run.decoded.errors)
-        run.checkOutput += std::to_string(e.offset) + ": " + e.message + "\n";
-    run.checked = run.decoded.ok();
+    for (const DecodeError& e : run.decoded.errors) ADD_FAILURE() << "malformed at " << e.offset << ": " << e.message;
     return run;
 }
 
