@@ -1,7 +1,5 @@
-// The printer commands as the filter builds and sends them, against their byte
-// images in the printer's command reference; what is spooled for collated
-// copies; what a failed send or allocation leaves. (The image data and its
-// framing on every platform are decoded from the end-to-end pages.)
+// The printer commands as the filter builds and sends them, against their byte images in the
+// printer's command reference; what is spooled for collated copies; what a failed send or allocation leaves.
 #include <sys/resource.h>
 #include <unistd.h>
 

@@ -49,9 +49,9 @@ protected:
 
 // Pages the printer cannot print are left out whole (no page start, no PAGE
 // line) with their reason, the pages around them print and the job fails: a
-// page too large to hold or whose PPD margins leave nothing, one rendered at a resolution the printer does not
-// print (never printed at the wrong scale), a raster that stops early (the
-// page is closed and the document ended). Header and option values out of
+// page too large to hold or whose PPD margins leave nothing, one rendered at a
+// resolution the printer does not print (never printed at the wrong scale), a
+// raster that stops early (the page is closed and the document ended). Header and option values out of
 // range are brought into what the printer takes, with a warning: any non-zero
 // boolean is on (the duplex gives a blank back), copies of 0 or 65537 (1 in
 // 16 bits: re-sent for ever if taken whole), density 9. The queue's default

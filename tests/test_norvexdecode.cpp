@@ -1,6 +1,5 @@
 // norvexdecode on what the filter writes, made faulty: faults and truncations
 // are reported at their command; the command line's exit codes and page files.
-// (Every end-to-end job decodes its own stream: that is the round trip.)
 #include <fstream>
 #include <gtest/gtest.h>
 #include <png.h>

@@ -1,7 +1,5 @@
 // Real jobs end to end: raster pages in, a printer stream out that the decoder
-// accepts and whose pages are the halftone of the input, on every platform and
-// on every path the grey page takes (blank paper, short and narrow rasters,
-// negative print, 2-bit dots, quarter and half turns, duplex options).
+// accepts and whose pages are the halftone of the input, on every path the grey page takes.
 #include <gtest/gtest.h>
 
 #include <algorithm>

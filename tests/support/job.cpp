@@ -215,7 +215,6 @@ bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uin
     }, timeoutMs);
 }
 
-// Whether the filter has its SIGTERM handler in place.
 bool FilterProcess::WaitForTermHandler(int timeoutMs) {
     return WaitFor([&] {
         for (const std::string& line : Lines(ReadAll("/proc/" + std::to_string(pid_) + "/status")))

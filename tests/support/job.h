@@ -1,8 +1,6 @@
 // The one way the tests build and run a job: a Job record says what CUPS hands
-// the program (argv, the PPD variable, standard input, environment) and how it
-// is run; Execute starts it as CUPS does, Print also checks and decodes the
-// printer stream with the decoder. The halftone reference the pages are
-// checked against is here too.
+// the program (argv, PPD, standard input, environment) and how it is run. The
+// halftone reference the pages are checked against is here too.
 #pragma once
 
 #include <cstddef>
