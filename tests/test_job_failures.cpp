@@ -51,11 +51,12 @@ protected:
 // line) with their reason, the pages around them print and the job fails: a
 // page too large to hold or whose PPD margins leave nothing, one rendered at a
 // resolution the printer does not print (never printed at the wrong scale), a
-// raster that stops early (the page is closed and the document ended). Header and option values out of
-// range are brought into what the printer takes, with a warning: any non-zero
-// boolean is on (the duplex gives a blank back), copies of 0 or 65537 (1 in
-// 16 bits: re-sent for ever if taken whole), density 9. The queue's default
-// density (set in the PPD) counts on every platform; the job's own option wins.
+// raster that stops early (the page is closed and the document ended). Header
+// and option values out of range are brought into what the printer takes, with
+// a warning: any non-zero boolean is on (the duplex gives a blank back), copies
+// of 0 or 65537 (1 in 16 bits: re-sent for ever if taken whole), density 9. The
+// queue's default density (set in the PPD) counts on every platform; the job's
+// own option wins.
 TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
     RasterPage huge = Noise(200, 200), truncated = Noise(), sevens = Noise(), many = Noise(), tiny = Noise(1250, 100);
     huge.pageW = huge.pageH = 5000;  // 41666 x 41666 dots at 600 dpi
