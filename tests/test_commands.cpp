@@ -235,9 +235,10 @@ const ByteVec kClosingC = Cat({kZeros, {0x0B, 0x05, 0x31, 0x80, 0x3F}, kZeros, k
 
 // Senders: what reaches the device (and the spool file, which the table reads),
 // where the sender returns `result`.
-ByteVec StartDoc(int platform, int32_t jobID, const char* tz, std::time_t now, int result = 1) {
-    JobEnvironment env(tz, now, "printhost");
-    GDI_START_DOC_PARAM param = StartParam(jobID);
+ByteVec StartDoc(int platform, int32_t jobID, const char* tz, std::time_t now, int result = 1,
+                 const char* model = "Norvex Dolvek Series", const char* host = "printhost") {
+    JobEnvironment env(tz, now, host);
+    GDI_START_DOC_PARAM param = StartParam(jobID, model);
     EXPECT_EQ(Prnt_StartDoc(&param, platform), result);
     return Device::Bytes();
 }
@@ -463,11 +464,8 @@ TEST(DocumentStart, PlatformZFollowsTheModelAndTheHostName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.model << ", host " << (c.host ? c.host : "(failing)"));
-        JobEnvironment env("UTC0", 0, c.host);
         Device device;
-        GDI_START_DOC_PARAM param = StartParam(513, c.model);
-        ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
-        const ByteVec sent = Device::Bytes();
+        const ByteVec sent = StartDoc(PLATFORM_Z, 513, "UTC0", 0, 1, c.model, c.host);
         ASSERT_EQ(sent.size(), c.size);
         EXPECT_EQ(ByteVec(sent.end() - c.tail.size(), sent.end()), c.tail);
         const std::string text(sent.begin() + 15, sent.end());
