@@ -1,7 +1,5 @@
-// The printer commands as the filter builds and sends them, against their byte
-// images in the printer's command reference; what is spooled for collated
-// copies; what a failed send or allocation leaves. (The image data and its
-// framing on every platform are decoded from the end-to-end pages.)
+// The printer commands as the filter builds and sends them, against their byte images in the
+// printer's command reference; what is spooled for collated copies; what a failed send or allocation leaves.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,6 +10,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "common/last_error.h"
 #include "common/output.h"
@@ -20,9 +20,81 @@
 #include "prnt/image.h"
 #include "prnt/page.h"
 #include "prnt/pjl.h"
-#include "support/stream_builder.h"
 
 namespace {
+
+using ByteVec = std::vector<uint8_t>;
+
+void Append(ByteVec& out, const ByteVec& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+ByteVec Str(const std::string& text) { return ByteVec(text.begin(), text.end()); }
+ByteVec Le16(uint32_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+ByteVec Be16(uint32_t v) { return {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)}; }
+
+ByteVec Cat(std::initializer_list<ByteVec> parts) {
+    ByteVec out;
+    for (const ByteVec& p : parts) Append(out, p);
+    return out;
+}
+
+ByteVec Be32(uint32_t v) { return Cat({Be16(v >> 16), Be16(v)}); }
+
+// Pieces the jobs carry.
+const ByteVec kZeros = {0x00, 0x00};  // separator and keep-alive filler
+const ByteVec kUelC = {0x1B, 0xFF, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58};
+const ByteVec kUel = {0x1B, 0x25, 0x2D, 0x31, 0x32, 0x33, 0x34, 0x35, 0x58};
+const ByteVec kFormFeed = {0x0B, 0x04, 0x18, 0xD9};
+const ByteVec kReset = {0x0B, 0x04, 0x17, 0xDA};
+const ByteVec kNonCustomPaper = {0x0B, 0x0C, 0x13, 0, 0, 0, 0, 0, 0, 0, 0, 0xD6};
+const ByteVec kHostUse = {0x0B, 0x04, 0x32, 0xBF};
+const ByteVec kCoverageZ4100 = {0x0B, 0x07, 0x19, 0x04, 0x00, 0x01, 0xD0};  // 4,100,000 dots
+const ByteVec kCoverageC1000 = {0x0B, 0x06, 0x1E, 0xE8, 0x03, 0xE6};
+const std::string kPjlHeaderText = "\x1B%-12345X@PJL\r\n";
+const std::string kEndOfJobText = "\x1B%-12345X@PJL\r\n@PJL EOJ\r\n\x1B%-12345X\r\n";
+
+// A short command: 0x0B, length, code, parameters and the checksum that makes the
+// whole packet sum to 0 modulo 256.
+ByteVec ShortCmd(uint8_t code, const ByteVec& params) {
+    ByteVec cmd = {0x0B, static_cast<uint8_t>(params.size() + 4), code};
+    Append(cmd, params);
+    uint8_t sum = 0;
+    for (uint8_t b : cmd) sum = static_cast<uint8_t>(sum + b);
+    cmd.push_back(static_cast<uint8_t>(-sum));
+    return cmd;
+}
+
+// A long command header (signature 0x5A5A) and a parameter record (type 1).
+ByteVec LongHeader(uint32_t length, uint32_t type, uint32_t paramCount = 0) {
+    return Cat({Be32(length), Be32(type), Be32(paramCount), Be16(12 * paramCount), {0x5A, 0x5A}});
+}
+
+ByteVec LongParam(uint16_t code, uint32_t value) { return Cat({Be32(12), Be16(code), {1, 0}, Be32(value)}); }
+
+// Document openings, transcribed from the printer's command reference.
+// C: job 7, flags 0x30, toner save on, density 3, dated 3 December 2026.
+ByteVec OpeningC() {
+    return Cat({kUelC, {0x0B, 0x04, 0x16, 0xDB}, Str(kEndOfJobText + "versions=3.1.2.1"), kZeros,
+                Str(kPjlHeaderText + "@PJL ENTER LANGUAGE=PL\r\n"), kZeros, {0x0B, 0x06, 0x11, 0x07, 0x30, 0xA7},
+                kZeros, {0x0B, 0x05, 0x19, 0x01, 0xD6}, kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8},
+                {0x0B, 0x08, 0x1F, 0xEA, 0x07, 0x0C, 0x03, 0xCE}});
+}
+
+// Z: job 513, flags 0x30, fine mode, density 3, at 14:05 on 3 December 2026
+// from host "printhost", a model without toner record.
+ByteVec OpeningZ() {
+    return Cat({Str(kPjlHeaderText + "@PJL JOBTIME=05:14:03:12:2026\r\n@PJL JOBOWNER=printhost\r\n"
+                                     "@PJL ENTER LANGUAGE=PL\r\n"),
+                kZeros, {0x0B, 0x05, 0x1F, 0x01, 0xD0}, kZeros, {0x0B, 0x09, 0x11, 0x30, 0x01, 0x02, 0x00, 0x00, 0xA8},
+                kZeros, {0x0B, 0x05, 0x15, 0x03, 0xD8}, kZeros});
+}
+
+// M: the toner parameter command, then the job header with its three parameters (153 bytes).
+ByteVec OpeningM() {
+    ByteVec out = Cat({kUel, Str("JZJZ"), LongHeader(88, 17)});
+    for (uint16_t v : {0,   81,  115, 110, 150, 122, 100, 150, 200, 100, 81,  100, 100, 100, 100, 100, 100, 100,
+                       100, 100, 100, 100, 100, 100, 120, 135, 150, 180, 200, 120, 150, 190, 350, 400, 100, 100})
+        Append(out, Be16(v));
+    return Cat({out, LongHeader(52, 0, 3), LongParam(0, 0), LongParam(1, 0), LongParam(2, 1)});
+}
 
 // The device: every write as handed over, but the k-th one (1-based), which fails.
 std::vector<ByteVec> gWrites;
@@ -161,32 +233,34 @@ const ByteVec kPageEndC =
     Cat({kUelC, kZeros, {0x0B, 0x06, 0x1A, 0x9E, 0x00, 0x37}, kZeros, kCoverageC1000, kZeros, kFormFeed});
 const ByteVec kClosingC = Cat({kZeros, {0x0B, 0x05, 0x31, 0x80, 0x3F}, kZeros, kReset, Str(kEndOfJobText)});
 
-// Senders: what reaches the device (and the spool file, which the table reads).
-ByteVec StartDoc(int platform, int32_t jobID, const char* tz, std::time_t now) {
-    JobEnvironment env(tz, now, "printhost");
-    GDI_START_DOC_PARAM param = StartParam(jobID);
-    EXPECT_EQ(Prnt_StartDoc(&param, platform), 1);
+// Senders: what reaches the device (and the spool file, which the table reads),
+// where the sender returns `result`.
+ByteVec StartDoc(int platform, int32_t jobID, const char* tz, std::time_t now, int result = 1,
+                 const char* model = "Norvex Dolvek Series", const char* host = "printhost") {
+    JobEnvironment env(tz, now, host);
+    GDI_START_DOC_PARAM param = StartParam(jobID, model);
+    EXPECT_EQ(Prnt_StartDoc(&param, platform), result);
     return Device::Bytes();
 }
 
-ByteVec EndDoc(int platform, int32_t page, int32_t bMachDup) {
+ByteVec EndDoc(int platform, int32_t page, int32_t bMachDup, int result = 1) {
     GDI_END_DOC_PARAM param{page, bMachDup};
-    EXPECT_EQ(Prnt_EndDoc(&param, platform), 1);
+    EXPECT_EQ(Prnt_EndDoc(&param, platform), result);
     return Device::Bytes();
 }
 
 // Short packets reset the coverage at the page start; PLATFORM_M never reports it.
-ByteVec StartPage(int platform) {
+ByteVec StartPage(int platform, int result = 1) {
     gImageCoverage = 12345;
     const GDI_START_PAGE_PARAM page = PageParam();
-    EXPECT_EQ(Prnt_StartPage(&page, platform), 1);
-    EXPECT_EQ(gImageCoverage, 0u);
+    EXPECT_EQ(Prnt_StartPage(&page, platform), result);
+    EXPECT_EQ(gImageCoverage, platform == PLATFORM_M ? 12345u : 0u);
     return Device::Bytes();
 }
 
-ByteVec EndPage(int platform, int32_t page, int32_t bMachDup) {
+ByteVec EndPage(int platform, int32_t page, int32_t bMachDup, int result = 1) {
     GDI_END_PAGE_PARAM end = EndParam(page, bMachDup);
-    EXPECT_EQ(Prnt_EndPage(&end, platform), 1);
+    EXPECT_EQ(Prnt_EndPage(&end, platform), result);
     EXPECT_EQ(end.dotCnt, platform == PLATFORM_C ? 1000 : 0);
     return Device::Bytes();
 }
@@ -330,51 +404,28 @@ TEST(CommandBytes, FailedSendStopsAtIt) {
     for (std::size_t i = 0; i < dots.size(); ++i) dots[i] = static_cast<uint8_t>(i * 2654435761u >> 24);
     const auto sendPage = [](int platform) {
         GDI_SEND_PAGE_PARAM page = SendParam(dots, 256, 300);
-        return Prnt_SendPage(&page, platform);
+        EXPECT_EQ(Prnt_SendPage(&page, platform), 0);
     };
     const struct {
         const char* what;
         int failAt;
-        std::function<int()> send;
+        std::function<void()> send;  // expects the sender to fail
         std::optional<ByteVec> before;  // the bytes sent before it; else only their count
     } rows[] = {
-        {"document start C, the job specification",
-         9,
-         [] {
-             JobEnvironment env("UTC0", 0, "host");
-             GDI_START_DOC_PARAM param = StartParam(7);
-             return Prnt_StartDoc(&param, PLATFORM_C);
-         },
+        {"document start C, the job specification", 9, [] { StartDoc(PLATFORM_C, 7, "UTC0", 0, 0); },
          ByteVec(opening.begin(), beforeJobSpec)},
-        {"document end C, the machine duplex command",
-         2,
-         [] {
-             GDI_END_DOC_PARAM param{5, 1};
-             return Prnt_EndDoc(&param, PLATFORM_C);
-         },
-         kZeros},
-        {"page start M, the copies",
-         3,
-         [] {
-             const GDI_START_PAGE_PARAM page = PageParam();
-             return Prnt_StartPage(&page, PLATFORM_M);
-         },
-         Cat({kHeaderM, kPaperSizeParam9})},
-        {"page end C, the machine duplex command",
-         9,
-         [] {
-             GDI_END_PAGE_PARAM end = EndParam(1, 1);
-             return Prnt_EndPage(&end, PLATFORM_C);
-         },
+        {"document end C, the machine duplex command", 2, [] { EndDoc(PLATFORM_C, 5, 1, 0); }, kZeros},
+        {"page start M, the copies", 3, [] { StartPage(PLATFORM_M, 0); }, Cat({kHeaderM, kPaperSizeParam9})},
+        {"page end C, the machine duplex command", 9, [] { EndPage(PLATFORM_C, 1, 1, 0); },
          Cat({kPageEndC, kZeros})},
-        {"page image Z", 1, [&] { return sendPage(PLATFORM_Z); }, ByteVec{}},
-        {"page image C", 2, [&] { return sendPage(PLATFORM_C); }, std::nullopt},
-        {"page image M", 4, [&] { return sendPage(PLATFORM_M); }, std::nullopt},
+        {"page image Z", 1, [&] { sendPage(PLATFORM_Z); }, ByteVec{}},
+        {"page image C", 2, [&] { sendPage(PLATFORM_C); }, std::nullopt},
+        {"page image M", 4, [&] { sendPage(PLATFORM_M); }, std::nullopt},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Device device(row.failAt);
-        EXPECT_EQ(row.send(), 0);
+        row.send();
         EXPECT_EQ(gWrites.size(), static_cast<std::size_t>(row.failAt - 1));
         if (row.before) {
             EXPECT_EQ(Device::Bytes(), *row.before);
@@ -413,11 +464,8 @@ TEST(DocumentStart, PlatformZFollowsTheModelAndTheHostName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.model << ", host " << (c.host ? c.host : "(failing)"));
-        JobEnvironment env("UTC0", 0, c.host);
         Device device;
-        GDI_START_DOC_PARAM param = StartParam(513, c.model);
-        ASSERT_EQ(Prnt_StartDoc(&param, PLATFORM_Z), 1);
-        const ByteVec sent = Device::Bytes();
+        const ByteVec sent = StartDoc(PLATFORM_Z, 513, "UTC0", 0, 1, c.model, c.host);
         ASSERT_EQ(sent.size(), c.size);
         EXPECT_EQ(ByteVec(sent.end() - c.tail.size(), sent.end()), c.tail);
         const std::string text(sent.begin() + 15, sent.end());

@@ -1,6 +1,7 @@
 // Copies, collation and manual duplex: the order in which the printer gets the
 // pages, decoded from the page specifications, and no spool file left behind.
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -12,20 +13,21 @@ using Order = std::vector<int>;
 
 class CopiesAndDuplex : public ::testing::Test {
 protected:
-    // Small custom pages: the order is what matters here.
+    // Small custom pages: the order is what matters here. Page i is two-sided
+    // where sides[i] is '2'.
     JobRun PrintPages(int pages, const std::string& options, unsigned copies, const PPDFixture& ppd,
-                      bool twoSidedHeader = false) {
+                      const std::string& sides = "") {
         RasterPage page;
-        page.duplex = twoSidedHeader;
         page.pageW = page.pageH = 144;
         page.width = page.height = 1200;
         page.copies = copies;
         page.pixel = [](unsigned x, unsigned y) { return static_cast<uint8_t>((x ^ y) & 0xFF); };
-        Job job = PrinterJob(dir, ppd, std::vector<RasterPage>(pages, page), options);
+        std::vector<RasterPage> all(pages, page);
+        for (std::size_t i = 0; i < sides.size(); ++i) all[i].duplex = sides[i] == '2';
+        Job job = PrinterJob(dir, ppd, all, options);
         job.inProcess = true;  // no pause before the backs
         const JobRun run = Print(job);
         EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_TRUE(run.checked) << run.checkOutput;
         EXPECT_TRUE(std::filesystem::is_empty(dir.File("spool"))) << "a spool file was left behind";
         return run;
     }
@@ -80,21 +82,34 @@ TEST_F(CopiesAndDuplex, PagesComeInTheOrderOfTheOptions) {
     }
 }
 
-// PLATFORM_M has no duplexer: pages rendered two-sided become manual duplex
-// where its PPD takes it and print one-sided otherwise, turned like any front.
-TEST_F(CopiesAndDuplex, TwoSidedPagesOnPlatformMWithoutADuplexer) {
-    PPDFixture m = Printer("PLATFORM_M", "");
-    for (const char* support : {"True", ""}) {
-        SCOPED_TRACE(testing::Message() << "SupportManualDuplex " << support);
-        m.supportManualDuplex = support;
-        const JobRun job = PrintPages(3, "", 1, m, true);
-        const bool manual = *support != '\0';
-        // Manual duplex: 1 and 3, the command, a blank back for 3, then 2.
-        ASSERT_EQ(job.decoded.pages.size(), manual ? 4u : 3u);
-        EXPECT_EQ(job.Commands("MANUAL_DUPLEX_CMD").size(), manual ? 1u : 0u);
-        const DecodedPage& front = job.decoded.pages[0];
-        const DecodedPage& second = job.decoded.pages[manual ? 3 : 1];
-        EXPECT_EQ(PageBits(front), PageBits(second)) << "a page turned";
+// Printers without a duplexer: pages rendered two-sided become manual duplex
+// where the PPD takes it (1 and 3, the command, a blank back for 3, then 2)
+// and print one-sided otherwise (PLATFORM_M), turned like any front. The first
+// page's sides hold for the whole job.
+TEST_F(CopiesAndDuplex, TwoSidedPagesOnPrintersWithoutADuplexer) {
+    const struct {
+        const char *platform, *support, *sides;
+        Order order;          // PLATFORM_M's pages are numbered as they come
+        std::size_t second;   // where page 2 goes, the same as page 1; 0: not compared
+        const char* command;  // the manual duplex command; nullptr: none
+    } cases[] = {
+        {"PLATFORM_M", "True", "222", {1, 2, 3, 4}, 3, "MANUAL_DUPLEX_CMD"},
+        {"PLATFORM_M", "", "222", {1, 2, 3}, 1, nullptr},
+        {"PLATFORM_Z", "true", "12", {1, 2}, 0, nullptr},
+        {"PLATFORM_Z", "true", "211", {1, 3, 4, 2}, 0, "MANUAL_DUPLEX"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.platform << ", SupportManualDuplex " << c.support << ", " << c.sides);
+        PPDFixture ppd = Printer(c.platform, "Turn the pages over");
+        ppd.supportManualDuplex = c.support;
+        const JobRun job = PrintPages(static_cast<int>(std::strlen(c.sides)), "", 1, ppd, c.sides);
+        ASSERT_EQ(job.PageOrder(), c.order);
+        for (const char* command : {"MANUAL_DUPLEX", "MANUAL_DUPLEX_CMD"})
+            EXPECT_EQ(job.Commands(command).size(), c.command && !std::strcmp(c.command, command) ? 1u : 0u);
+        EXPECT_EQ(job.HasLine("INFO:Turn the pages over"), c.command != nullptr);
+        if (c.second) {
+            EXPECT_EQ(PageBits(job.decoded.pages[0]), PageBits(job.decoded.pages[c.second])) << "a page turned";
+        }
     }
 }
 

@@ -17,13 +17,9 @@ RasterPage SmallPage() {
     return p;
 }
 
-class FilterEntry : public ::testing::Test {
-protected:
-    TempDir dir;
-};
-
 // A job that cannot be printed gets its reason and no printer byte.
-TEST_F(FilterEntry, RefusedJobsPrintNothing) {
+TEST(FilterEntry, RefusedJobsPrintNothing) {
+    TempDir dir;
     const Job good = PrinterJob(dir, PPDFixture{}, {SmallPage()});
     auto with = [&](const std::function<void(Job&)>& change) {
         Job inv = good;
@@ -80,7 +76,8 @@ TEST_F(FilterEntry, RefusedJobsPrintNothing) {
     }
 }
 
-TEST_F(FilterEntry, EveryPageIsLoggedAndCounted) {
+TEST(FilterEntry, EveryPageIsLoggedAndCounted) {
+    TempDir dir;
     RasterPage page = SmallPage();
     page.copies = 2;
     const Job fromStdin = PrinterJob(dir, PPDFixture{}, {page, page, page});
@@ -95,20 +92,6 @@ TEST_F(FilterEntry, EveryPageIsLoggedAndCounted) {
         EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), 3);
         EXPECT_TRUE(run.HasLine("INFO: Printing page 2, 64% complete..."));
         EXPECT_EQ(run.errLines.back(), "INFO: Ready to print.");
-    }
-}
-
-// The stream's platform: a model not in the list takes the PPD's (any case);
-// a listed model keeps its own.
-TEST_F(FilterEntry, PlatformFromThePPDOnlyForModelsNotInTheList) {
-    PPDFixture unknown, known;
-    unknown.platform = "platform_z";
-    known.modelName = "Norvex Orvane 210 Series";
-    known.platform = "PLATFORM_M";
-    for (auto [fixture, platform] : {std::make_pair(unknown, PLATFORM_Z), std::make_pair(known, PLATFORM_C)}) {
-        const JobRun job = Print(PrinterJob(dir, fixture, {SmallPage()}));
-        EXPECT_TRUE(job.checked) << job.checkOutput;
-        EXPECT_EQ(job.decoded.platform, platform);
     }
 }
 

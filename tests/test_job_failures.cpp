@@ -23,22 +23,20 @@ RasterPage Noise(unsigned w = 1216, unsigned h = 1200) {
     return p;
 }
 
+// A listed model, which keeps its own platform whatever its PPD says; or
+// (nullptr) a model not in the list, which takes the PPD's in any case.
 PPDFixture Model(const char* modelName) {
     PPDFixture f;
-    f.modelName = modelName;
-    f.platform.clear();
+    if (modelName) f.modelName = modelName;
+    f.platform = modelName ? "PLATFORM_M" : "platform_z";
     f.manualDuplexText = "Turn the pages over";
     return f;
 }
 
 class JobFailures : public ::testing::Test {
 protected:
-    JobRun Checked(const PPDFixture& ppd, const std::vector<RasterPage>& pages,
-                   const std::string& options = "", bool inProcess = false) {
-        Job job = PrinterJob(dir, ppd, pages, options);
-        job.inProcess = inProcess;
-        const JobRun run = ::Print(job);
-        EXPECT_TRUE(run.checked) << run.checkOutput;
+    JobRun Checked(const PPDFixture& ppd, const std::vector<RasterPage>& pages, const std::string& options = "") {
+        const JobRun run = ::Print(PrinterJob(dir, ppd, pages, options));
         EXPECT_EQ(std::string(run.out.begin(), run.out.end()).find("Fail"), std::string::npos)
             << "a failure text in the printer stream";
         return run;
@@ -51,16 +49,19 @@ protected:
 
 // Pages the printer cannot print are left out whole (no page start, no PAGE
 // line) with their reason, the pages around them print and the job fails: a
-// page too large to hold, one rendered at a resolution the printer does not
-// print (never printed at the wrong scale), a raster that stops early (the
-// page is closed and the document ended). Header and option values out of
-// range are brought into what the printer takes, with a warning: any non-zero
-// boolean is on (the duplex gives a blank back), copies of 0 or 65537 (1 in
-// 16 bits: re-sent for ever if taken whole), density 9. The queue's default
-// density (set in the PPD) counts on every platform; the job's own option wins.
+// page too large to hold or whose PPD margins leave nothing, one rendered at a
+// resolution the printer does not print (never printed at the wrong scale), a
+// raster that stops early (the page is closed and the document ended). Header
+// and option values out of range are brought into what the printer takes, with
+// a warning: any non-zero boolean is on (the duplex gives a blank back), copies
+// of 0 or 65537 (1 in 16 bits: re-sent for ever if taken whole), density 9. The
+// queue's default density (set in the PPD) counts on every platform; the job's
+// own option wins.
 TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
-    RasterPage huge = Noise(200, 200), truncated = Noise(), sevens = Noise(), many = Noise();
+    RasterPage huge = Noise(200, 200), truncated = Noise(), sevens = Noise(), many = Noise(), tiny = Noise(1250, 100);
     huge.pageW = huge.pageH = 5000;  // 41666 x 41666 dots at 600 dpi
+    tiny.pageW = 150;
+    tiny.pageH = 300;
     truncated.linesWritten = 10;
     sevens.edit = [](cups_page_header2_t& h) {
         const unsigned seven = 7;
@@ -89,11 +90,16 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
         std::string options = "";
         const char* density = "2";                               // the PPD's default
         std::vector<std::pair<const char*, const char*>> listed = {};  // command and fields
+        const char* margins = "0 0 0 0";                               // the PPD's, points
     } cases[] = {
         {nullptr, {Noise(), huge, Noise()}, {1, 2},
          {"ERROR: Page 2 of 5000 x 5000 points cannot be printed: its image exceeds 256 MiB"}},
         {nullptr, {huge}, {}, {"ERROR: Page 1 of 5000 x 5000 points cannot be printed: its image exceeds 256 MiB",
                                "ERROR: No pages found!"}},
+        {nullptr, {tiny}, {},
+         {"ERROR: Page 1 of 150 x 300 points cannot be printed: its margins leave no printable area",
+          "ERROR: No pages found!"},
+         "", "2", {}, "100 100 100 100"},
         {kavrin, at(300, 300), {1, 2}, {refused + "300 x 300" + lacks}},
         {kavrin, at(1200, 1200), {1, 2}, {refused + "1200 x 1200" + lacks}},
         {lurran, at(1200, 600), {1, 2}, {refused + "1200 x 600" + lacks}},
@@ -114,8 +120,9 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "row " << &c - cases);
-        PPDFixture ppd = c.model ? Model(c.model) : PPDFixture{};
+        PPDFixture ppd = Model(c.model);
         ppd.density = c.density;
+        ppd.hwMargins = c.margins;
         const JobRun job =
             c.order.empty() ? Execute(PrinterJob(dir, ppd, c.pages)) : Checked(ppd, c.pages, c.options);
         const int errors = static_cast<int>(std::count_if(
@@ -133,26 +140,6 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
         for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
     }
     EXPECT_EQ(Checked(PPDFixture{}, {truncated}).Commands("RESET").size(), 1u);
-}
-
-// One-sided and two-sided pages in one job on a manual-duplex printer: the
-// first page decides, every page is printed, nothing fails.
-TEST_F(JobFailures, SidesOfTheFirstPageHoldForTheWholeJob) {
-    PPDFixture kavrin = Model("Norvex Kavrin Series");
-    kavrin.supportManualDuplex = "true";
-    RasterPage oneSided = Noise(), twoSided = Noise();
-    twoSided.duplex = twoSided.tumble = true;
-
-    const JobRun single = Checked(kavrin, {oneSided, twoSided});
-    EXPECT_EQ(single.status, 0) << single.err;
-    EXPECT_EQ(single.PageOrder(), (std::vector<int>{1, 2}));
-    EXPECT_TRUE(single.Commands("MANUAL_DUPLEX").empty());
-
-    const JobRun manual = Checked(kavrin, {twoSided, oneSided, oneSided}, "", true);
-    EXPECT_EQ(manual.status, 0) << manual.err;
-    EXPECT_EQ(manual.PageOrder(), (std::vector<int>{1, 3, 4, 2}));
-    EXPECT_EQ(manual.Commands("MANUAL_DUPLEX").size(), 1u);
-    EXPECT_TRUE(manual.HasLine("INFO:Turn the pages over"));
 }
 
 // The blank back of an odd two-sided job is sent as the job's real pages are:

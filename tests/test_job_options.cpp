@@ -1,6 +1,5 @@
 // Job options: the catalogue's options and the PPD defaults on PLATFORM_Z; the
-// generated PPDs as the filter reads them. (What the options do to a job is
-// checked end to end.)
+// generated PPDs as the filter reads them.
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,6 +1,5 @@
 // norvexdecode on what the filter writes, made faulty: faults and truncations
 // are reported at their command; the command line's exit codes and page files.
-// (Every end-to-end job decodes its own stream: that is the round trip.)
 #include <fstream>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -25,10 +24,7 @@ protected:
         };
         Job job = PrinterJob(dir, ppd, std::vector<RasterPage>(pages, page), options);
         job.inProcess = true;
-        JobRun run = Execute(job);
-        run.listing = Listing(run.out, &run.decoded);
-        EXPECT_TRUE(run.decoded.ok());
-        return run;
+        return Print(job);
     }
     // Offset of the n-th command `name` of the listing.
     static std::size_t At(const JobRun& run, const char* name, std::size_t n = 0) {

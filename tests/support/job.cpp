@@ -215,7 +215,6 @@ bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uin
     }, timeoutMs);
 }
 
-// Whether the filter has its SIGTERM handler in place.
 bool FilterProcess::WaitForTermHandler(int timeoutMs) {
     return WaitFor([&] {
         for (const std::string& line : Lines(ReadAll("/proc/" + std::to_string(pid_) + "/status")))
@@ -286,9 +285,7 @@ bool JobRun::Lists(const std::string& name, const std::string& fields) const {
 JobRun Print(const Job& job) {
     JobRun run = Execute(job);
     run.listing = Listing(run.out, &run.decoded);
-    for (const DecodeError& e : run.decoded.errors)
-        run.checkOutput += std::to_string(e.offset) + ": " + e.message + "\n";
-    run.checked = run.decoded.ok();
+    for (const DecodeError& e : run.decoded.errors) ADD_FAILURE() << "malformed at " << e.offset << ": " << e.message;
     return run;
 }
 
