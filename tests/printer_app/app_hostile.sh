@@ -5,9 +5,7 @@
 # must end in its state with a sentence for a person, within its bound,
 # leaving no process, empty output file or descriptor behind; the server
 # must carry on.
-# Usage: app_hostile.sh APP FILTER NORVEXDECODE
 set -u
-APP=$1 FILTER=$2 DECODER=$3
 . "$(dirname "$0")/app_lib.sh"
 command -v perl >/dev/null 2>&1 || die "perl not installed"
 
@@ -40,9 +38,8 @@ esac
 SH
 chmod 0755 "$W/filter.sh"
 
-# job_id PRINTER NAME: the id of the job named NAME, from its client once that
-# has answered (streamed raster answers at the end), else from the printer's
-# list of unfinished jobs.
+# job_id PRINTER NAME: the job's id from its client once that has answered (streamed
+# raster answers at the end), else from the printer's list of unfinished jobs.
 listed_id() {
   id=$(cat "$W/$2.id")
   [ -n "$id" ] || id=$(ipptool -c "$URI/ipp/print/$1" get-jobs.test 2>/dev/null | awk -F, -v n="$2" '$3 == n { print $1 }')
@@ -82,22 +79,14 @@ run_table() {
     id=$(job_id "$printer" "$name")
     [ -n "$id" ] || { fail "$name: no job"; wait "$client"; continue; }
     case $action in
-      cancel-now) cancel "$printer" "$id" ;;
-      cancel-pending)
-        poll 10 in_state "$printer" "$id" pending || fail "$name: not pending but '$(job_state "$URI/ipp/print/$printer" "$id")'"
-        cancel "$printer" "$id" ;;
-      cancel-starting)
-        poll 10 in_state "$printer" "$id" processing || fail "$name: not started"
-        sleep 0.5
-        cancel "$printer" "$id" ;;
-      cancel)
-        poll 30 some job_processes "$name" || fail "$name: its filter did not start"
-        sleep 0.5
-        cancel "$printer" "$id" ;;
-      kill-gs)
-        poll 30 some ghostscript_of "$name" || fail "$name: no ghostscript"
-        kill -KILL $(ghostscript_of "$name") ;;
+      cancel-pending) poll 10 in_state "$printer" "$id" pending ||
+        fail "$name: not pending but '$(job_state "$URI/ipp/print/$printer" "$id")'" ;;
+      cancel-starting) poll 10 in_state "$printer" "$id" processing && sleep 0.5 || fail "$name: not started" ;;
+      cancel) poll 30 some job_processes "$name" && sleep 0.5 || fail "$name: its filter did not start" ;;
+      kill-gs) poll 30 some ghostscript_of "$name" && kill -KILL $(ghostscript_of "$name") ||
+        fail "$name: no ghostscript" ;;
     esac
+    case $action in cancel*) cancel "$printer" "$id" ;; esac
     s=$(wait_job "$printer" "$id" "$limit")
     poll "$limit" none job_processes "$name" || fail "$name: its children outlived it: $(job_processes "$name")"
     say "$name: $s"
@@ -114,7 +103,8 @@ run_table() {
   done 3<&0 </dev/null
 }
 
-start_app NORVEX_FILTER="$W/filter.sh" -o job-stall-time=$STALL
+APP_OPTIONS="-o job-stall-time=$STALL"
+start_app NORVEX_FILTER="$W/filter.sh"
 UNAVAILABLE=
 add_printer orvane norvex-orvane-210
 add_printer kavrin norvex-kavrin

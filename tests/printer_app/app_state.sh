@@ -4,9 +4,7 @@
 # shutdown, by command or SIGTERM, saves the rest (printing defaults set on
 # the web page, the next job ids). As root (the web pages need an
 # administrator's account), else skipped.
-# Usage: app_state.sh APP
 set -u
-APP=$1
 . "$(dirname "$0")/app_lib.sh"
 need_root "the web pages need an administrator's account"
 make_admin

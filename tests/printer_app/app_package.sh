@@ -3,9 +3,8 @@
 # dpkg-deb, then, for a build configured for /usr, the whole package with
 # lintian. Exit 77 (skipped) when the files are right but the prefix is not
 # /usr: such a package is for this machine only, and lintian rejects it whole.
-# Usage: package.sh BUILD_DIR PREFIX SERVERBIN DATADIR
 set -u
-BUILD=$1 PREFIX=$2 SERVERBIN=$3 DATADIR=$4
+BUILD=$6 PREFIX=$7 SERVERBIN=$8 DATADIR=$9
 . "$(dirname "$0")/../server_lib.sh"
 # The lintian tags the package keeps, each overridden with its reason in packaging/lintian-overrides.
 EXPLAINED="initial-upload-closes-no-bugs"
