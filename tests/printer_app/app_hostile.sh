@@ -136,8 +136,6 @@ pipes_before=$(server_pipes)
 # an A4 page at 1200 dpi under the default memory bound.
 run_table <<ROWS
 # name           printer document format                    action          state     seconds pattern
-pwg-printed      orvane  doc.pwg  image/pwg-raster          none            completed 60 Printed 3 pages\\.
-pdf-printed      orvane  doc.pdf  application/pdf           none            completed 60 Printed 3 pages\\.
 ps-printed       kavrin  doc.ps   application/postscript    none            completed 60 Printed 3 pages\\.
 pwg-as-pdf       kavrin  doc.pwg  application/pdf           none            aborted   30 not a PDF file
 pwg-as-ps        kavrin  doc.pwg  application/postscript    none            aborted   30 not a PostScript file
@@ -163,7 +161,7 @@ deaf-pwg         kavrin  doc.pwg  image/pwg-raster          cancel          canc
 full-pwg         full    doc.pwg  image/pwg-raster          none            aborted   30 ^aborted,[0-9]*,Unable to send the job to the printer\\.$
 full-pdf         full    doc.pdf  application/pdf           none            aborted   30 ^aborted,[0-9]*,Unable to send the job to the printer\\.$
 peer-pwg         peer    noise.pwg image/pwg-raster         none            aborted   30 ^aborted,[0-9]*,Unable to send the job to the printer\\.$
-# Each printer prints after all that.
+# Each printer prints after all that, and says so.
 orvane-after     orvane  doc.pdf  application/pdf           none            completed 60 Printed 3 pages\\.
 kavrin-after     kavrin  doc.pwg  image/pwg-raster          none            completed 60 Printed 3 pages\\.
 ROWS

@@ -25,22 +25,20 @@ margins_are() {
   done
 }
 # One printer of each platform, all three printing PWG raster at the same time.
-PRINTERS="orvane:norvex-orvane-210:C:446:1056 kavrin:norvex-kavrin:Z:520:1056 lurran:norvex-lurran-3010:M:520:1039"
+PRINTERS="orvane:norvex-orvane-210:446:1056 kavrin:norvex-kavrin:520:1056 lurran:norvex-lurran-3010:520:1039"
 for p in $PRINTERS; do
   name=${p%%:*}
   add_printer "$name" "$(echo "$p" | cut -d: -f2)"
-  margins_are "$name" "$(echo "$p" | cut -d: -f4)" "${p##*:}" || fail "$name: margins: $(grep margin-supported "$W/$name.attrs")"
+  margins_are "$name" "$(echo "$p" | cut -d: -f3)" "${p##*:}" || fail "$name: margins: $(grep margin-supported "$W/$name.attrs")"
   submit "$name" "$W/doc.pwg" image/pwg-raster "$name" >"$W/$name.id" &
   clients="${clients:-} $!"
 done
 for pid in $clients; do wait "$pid"; done
 for p in $PRINTERS; do
-  name=${p%%:*} driver=$(echo "$p" | cut -d: -f2) platform=$(echo "$p" | cut -d: -f3)
+  name=${p%%:*} driver=$(echo "$p" | cut -d: -f2)
   id=$(cat "$W/$name.id") out=$W/out/$name/$name.prn
   s=$(wait_job "$name" "$id")
   case $s in completed,3,*) ;; *) fail "$name: job ended as '$s'"; continue ;; esac
-  summary=$("$DECODER" --check --quiet "$out")
-  case $summary in *"platform=$platform pages=3 "*"status=ok"*) ;; *) fail "$name: $summary" ;; esac
   [ "$(decoded_sides "$out")" = "1p 2p 3p|600" ] || fail "$name: printed $(decoded_sides "$out")"
   PPD="$PPD_DIR/$driver.ppd" "$FILTER" "$id" "$(id -un)" "$name" 1 "" "$W/doc.pwg" >"$W/$name.ref" 2>/dev/null ||
     fail "$name: the filter alone failed"

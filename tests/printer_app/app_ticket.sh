@@ -39,7 +39,6 @@ while IFS='|' read -r printer file format attributes expected impressions dpi; d
 done <<'ROWS'
 lurran|doc.pdf|application/pdf||1p 2p 3p|3|600
 kavrin|doc.txt|text/plain||aborted||
-kavrin|doc.pdf|application/pdf||1p 2p 3p|3|600
 kavrin|doc.pdf|application/pdf|page-ranges=2-2|2p|1|
 kavrin|doc.pwg|image/pwg-raster|page-ranges=2-2|2p|1|
 kavrin|doc.pdf|application/pdf|page-ranges=1-1,3-3|refused||
