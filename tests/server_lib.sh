@@ -133,7 +133,6 @@ cupsd_start() {
   done
   die "cupsd did not start: $(tail -3 "$CW/log/error_log")"
 }
-# Ours logged its listener, and the port answers.
 cupsd_ready() {
   ! gone "$CUPSD_PID" && grep -q "Listening to 127.0.0.1:$1 on fd" "$CW/log/error_log" &&
     [ "$(lpstat -h "127.0.0.1:$1" -r 2>/dev/null)" = "scheduler is running" ]

@@ -28,7 +28,6 @@ APP_OPTIONS="$APP_OPTIONS -o listen-hostname=* -o server-hostname=$HOST -o tls=y
 start_app DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus"
 add_printer kavrin norvex-kavrin
 make_documents
-# http [CURL OPTIONS...] URL: the HTTP status.
 http() { $APP_WRAP curl -sk -o /dev/null -w '%{http_code}' "$@"; }
 
 # Web pages. who: stranger (no login), admin, other (a user, not an

@@ -1,8 +1,7 @@
 # The Printer Application on a private loopback server with its state, spool
 # and files in $W, its jobs sent and followed with ipptool. The tests' arguments
-# are APP FILTER PPD_DIR NORVEXDECODE SAMPLE (then the build folder, install
-# prefix, CUPS ServerBin and DataDir, for app_package.sh); scripts elsewhere set APP and
-# APP_TEST_DIR before sourcing.
+# are APP FILTER PPD_DIR NORVEXDECODE SAMPLE (app_package.sh's follow them);
+# scripts elsewhere set APP and APP_TEST_DIR before sourcing.
 [ -n "${APP:-}" ] || { APP=$1 FILTER=$2 PPD_DIR=$3 DECODER=$4 SAMPLE=$5; }
 HERE=${APP_TEST_DIR:-$(cd "$(dirname "$0")" && pwd)}
 . "$HERE/../server_lib.sh"
@@ -51,7 +50,6 @@ start_app() {
   done
   die "the server did not start: $(tail -3 "$W/app.log" 2>/dev/null)"
 }
-# serving: the server answers HTTP and the command socket.
 serving() { ! gone "$APP_PID" && $APP_WRAP curl -s -m 20 -o /dev/null "http://localhost:$PORT/" && timeout 20 "$APP" status -u "$ADMIN_URI" >/dev/null 2>&1; }
 
 # add_printer NAME DRIVER: a printer whose device writes $W/out/NAME/JOBNAME.prn.

@@ -16,7 +16,6 @@ printed() {
   s=$(wait_job kept "$id")
   case $s in completed*) say "$id" ;; *) fail "job $1 ended as '$s'"; say 0 ;; esac
 }
-# stopped_by WHAT: the server ends on its own within 30 s.
 stopped_by() {
   poll 30 gone "$APP_PID" || fail "the server did not stop on $1"
   stop_app
