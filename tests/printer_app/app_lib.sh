@@ -90,15 +90,13 @@ submit() (
     done
     printf 'FILE $filename STATUS successful-ok DISPLAY job-id }\n'
   } >"$W/$name.test"
-  tries=0
-  while [ $tries -lt 600 ]; do
+  for try in $(seq 600); do
     timeout 120 $APP_WRAP ipptool -tv -f "$file" "$URI/ipp/print/$printer" "$W/$name.test" >"$W/$name.refused" 2>&1
     id=$(sed -n 's/^ *job-id (integer) = \([0-9]*\)$/\1/p' "$W/$name.refused" | head -1)
     [ -n "$id" ] && { rm "$W/$name.refused"; say "$id"; return 0; }
     grep -q "server-error-busy" "$W/$name.refused" || return 1
     echo "$name" >>"$W/busy"
     sleep 0.5
-    tries=$((tries + 1))
   done
   return 1
 )

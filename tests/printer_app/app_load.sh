@@ -32,23 +32,18 @@ hung() {
 
 start_app
 for p in $PRINTERS; do add_printer "${p%%:*}" "$(echo "$p" | cut -d: -f2)"; done
-round=1
-while [ "$round" -le "$ROUNDS" ]; do
+for round in $(seq "$ROUNDS"); do
   clients=
-  i=0
-  while [ $i -lt $JOBS ]; do
+  for i in $(seq 0 $((JOBS - 1))); do
     p=$(nth $i $PRINTERS) f=$(nth $((i / 3)) $FORMATS)
     submit "${p%%:*}" "$W/page.${f##*:}" "${f%%:*}" "r$round-j$i" >"$W/r$round-j$i.id" &
     clients="$clients $!"
-    i=$((i + 1))
   done
   for pid in $clients; do wait "$pid"; done
   ! ls "$W"/r"$round"-*.refused >/dev/null 2>&1 || answers || hung "round $round: jobs refused"
-  i=0
-  while [ $i -lt $JOBS ]; do
+  for i in $(seq 0 $((JOBS - 1))); do
     p=$(nth $i $PRINTERS) name=r$round-j$i
     printer=${p%%:*} platform=${p##*:} id=$(cat "$W/$name.id")
-    i=$((i + 1))
     [ -n "$id" ] || { fail "$name on $printer not taken: $(cat "$W/$name.refused")"; continue; }
     s=$(wait_job "$printer" "$id" 120)
     case $s in timeout,*) answers || hung "waiting for $name" ;; esac
@@ -58,7 +53,6 @@ while [ "$round" -le "$ROUNDS" ]; do
   done
   answers || hung "after round $round"
   say "round $round: $JOBS jobs, $(grep -c "^r$round-" "$W/busy") busy answers"
-  round=$((round + 1))
 done
 
 # Debian's IPP/1.1 and IPP/2.0 test files on one printer, with the PDF; the
