@@ -56,21 +56,17 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# IPP requests for ipptool: a job's "state,impressions,message"; success once
-# PAPPL is done with a job (it shows a job aborted before it has ended it);
+# IPP requests for ipptool: a job's "state,impressions,message", which fails
+# with done=1 until PAPPL has ended the job (it shows a job aborted before);
 # Cancel-Job as $owner; operation $op on a printer or, for printer-id 1, on the system.
 HEAD='GROUP operation-attributes-tag ATTR charset attributes-charset utf-8
   ATTR language attributes-natural-language en'
 cat >"$W/job-state.test" <<EOF
 { OPERATION Get-Job-Attributes $HEAD ATTR uri printer-uri \$uri ATTR integer job-id \$job_id
   ATTR name requesting-user-name \$user STATUS successful-ok
-  ATTR keyword requested-attributes job-state,job-impressions-completed,job-state-message
+  ATTR keyword requested-attributes job-state,job-impressions-completed,job-state-message,time-at-completed
+  EXPECT time-at-completed OF-TYPE integer IF-DEFINED done
   DISPLAY job-state DISPLAY job-impressions-completed DISPLAY job-state-message }
-EOF
-cat >"$W/job-done.test" <<EOF
-{ OPERATION Get-Job-Attributes $HEAD ATTR uri printer-uri \$uri ATTR integer job-id \$job_id
-  ATTR name requesting-user-name \$user ATTR keyword requested-attributes time-at-completed
-  STATUS successful-ok EXPECT time-at-completed OF-TYPE integer }
 EOF
 cat >"$W/queue-empty.test" <<EOF
 { OPERATION Get-Jobs $HEAD ATTR uri printer-uri \$uri ATTR name requesting-user-name \$user
@@ -90,10 +86,9 @@ cat >"$W/system-op.test" <<EOF
   ATTR integer printer-id 1 GROUP system-attributes-tag ATTR integer system-default-printer-id 1
   STATUS successful-ok }
 EOF
-# job_state QUEUE_URI ID; job_done QUEUE_URI ID; queue_empty QUEUE_URI: no job
-# of the queue is pending, held or processing.
+# job_state QUEUE_URI ID; job_done QUEUE_URI ID; queue_empty QUEUE_URI: no job pending, held or processing.
 job_state() { $APP_WRAP ipptool -c -d job_id="$2" "$1" "$W/job-state.test" 2>/dev/null | tail -1; }
-job_done() { $APP_WRAP ipptool -q -d job_id="$2" "$1" "$W/job-done.test" 2>/dev/null; }
+job_done() { $APP_WRAP ipptool -q -d done=1 -d job_id="$2" "$1" "$W/job-state.test" 2>/dev/null; }
 queue_empty() { $APP_WRAP ipptool -q "$1" "$W/queue-empty.test" 2>/dev/null; }
 
 # cupsd_start: a private cupsd on a free loopback port with its tree in
@@ -138,7 +133,6 @@ cupsd_start() {
   done
   die "cupsd did not start: $(tail -3 "$CW/log/error_log")"
 }
-# Ours logged its listener, and the port answers.
 cupsd_ready() {
   ! gone "$CUPSD_PID" && grep -q "Listening to 127.0.0.1:$1 on fd" "$CW/log/error_log" &&
     [ "$(lpstat -h "127.0.0.1:$1" -r 2>/dev/null)" = "scheduler is running" ]

@@ -3,9 +3,8 @@
 # through the generated PPDs and the built filter into files, on one queue per
 # controller platform, and the raster and printer streams are checked. As
 # root (cupsd starts its filters as lp), else skipped.
-# Usage: cups_e2e.sh FILTER PPD_DIR SAMPLE NORVEXDECODE
 set -u
-FILTER=$1 PPD_DIR=$2 SAMPLE=$3 DECODER=$4
+FILTER=$1 PPD_DIR=$2 DECODER=$3 SAMPLE=$4
 . "$(dirname "$0")/../server_lib.sh"
 need_root "cupsd starts its filters as lp"
 for tool in lpadmin lpinfo lp lpstat cancel runuser od; do command -v $tool >/dev/null 2>&1 || die "$tool not installed"; done

@@ -4,9 +4,7 @@
 # network namespace), users who are not administrators, devices that are
 # files outside the folder the administrator named, a second server, wrong
 # server options. As root (accounts, network namespace), else skipped.
-# Usage: app_access.sh APP
 set -u
-APP=$1
 . "$(dirname "$0")/app_lib.sh"
 need_root "accounts, network namespace"
 for tool in ip useradd groupadd chpasswd; do command -v $tool >/dev/null 2>&1 || die "$tool not installed"; done
@@ -30,9 +28,7 @@ APP_OPTIONS="$APP_OPTIONS -o listen-hostname=* -o server-hostname=$HOST -o tls=y
 start_app DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus"
 add_printer kavrin norvex-kavrin
 make_documents
-in_ns() { ip netns exec "$NS" "$@"; }
-# http [CURL OPTIONS...] URL: the HTTP status.
-http() { in_ns curl -sk -o /dev/null -w '%{http_code}' "$@"; }
+http() { $APP_WRAP curl -sk -o /dev/null -w '%{http_code}' "$@"; }
 
 # Web pages. who: stranger (no login), admin, other (a user, not an
 # administrator), wrong (the admin's name, a wrong password); where: local
@@ -84,7 +80,7 @@ ROWS
 # Kavrin's vendor options under their labels, each with its help, and the
 # darkness levels by name; a script, served to anyone, puts the help beside
 # each control.
-in_ns curl -s -u "$ADMIN_USER:$ADMIN_PASSWORD" -H 'Accept-Language: en-US,en;q=0.9' \
+$APP_WRAP curl -s -u "$ADMIN_USER:$ADMIN_PASSWORD" -H 'Accept-Language: en-US,en;q=0.9' \
   "http://127.0.0.1:$PORT/kavrin/printing" >"$W/printing.html"
 while IFS='|' read -r label help; do
   grep -q "<th>$label:</th>" "$W/printing.html" && grep -q "$help" "$W/printing.html" ||
@@ -119,7 +115,7 @@ BUS
   add_printer announced norvex-kavrin
   if command -v avahi-daemon >/dev/null 2>&1 && ! avahi-daemon --check 2>/dev/null; then
     printf '[server]\nuse-ipv6=no\n' >"$W/avahi.conf"
-    in_ns env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus" avahi-daemon --no-drop-root --no-chroot --no-rlimits \
+    $APP_WRAP env DBUS_SYSTEM_BUS_ADDRESS="unix:path=$W/bus" avahi-daemon --no-drop-root --no-chroot --no-rlimits \
       -f "$W/avahi.conf" >"$W/avahi.log" 2>&1 &
     AVAHI_PID=$!
     poll 5 grep -q "startup complete" "$W/avahi.log"
@@ -142,7 +138,7 @@ while read -r where expected op target; do
     remote) base=ipp://$REMOTE:$PORT ;;
   esac
   case $target in printer) uri=$base/ipp/print/kavrin ;; system) uri=$base/ipp/system ;; esac
-  if in_ns ipptool -q -d op="$op" "$uri" "$W/$target-op.test" </dev/null 2>/dev/null; then got=ok; else got=refused; fi
+  if $APP_WRAP ipptool -q -d op="$op" "$uri" "$W/$target-op.test" </dev/null 2>/dev/null; then got=ok; else got=refused; fi
   [ "$got" = "$expected" ] || fail "$where $op: $got, expected $expected"
 done <<'ROWS'
 local  refused Set-Printer-Attributes printer
@@ -159,7 +155,7 @@ socket ok      Pause-Printer          printer
 socket ok      Resume-Printer         printer
 ROWS
 for host in 127.0.0.1 $REMOTE; do
-  in_ns "$APP" add -u "ipp://$host:$PORT/ipp/system" -d s1 -m norvex-kavrin -v "file://$W/out/s1?ext=prn" \
+  $APP_WRAP "$APP" add -u "ipp://$host:$PORT/ipp/system" -d s1 -m norvex-kavrin -v "file://$W/out/s1?ext=prn" \
     </dev/null >/dev/null 2>&1 && fail "a client on $host added a printer"
 done
 listed() { ipptool -q "${ADMIN_URI%/ipp/system}/ipp/print/$1" get-printer-attributes.test 2>/dev/null; }
@@ -194,13 +190,13 @@ grep -q 'refused: .*not under' "$W/app.log" || fail "refused devices are not log
 # Printing stays open to everyone; a client cancels its own job, not another
 # user's (a PDF job waits while the printer is paused).
 for uri in ipp://127.0.0.1:$PORT ipps://$REMOTE:$PORT; do
-  in_ns ipptool -tf "$W/doc.pwg" -d filetype=image/pwg-raster "$uri/ipp/print/kavrin" print-job-and-wait.test \
+  $APP_WRAP ipptool -tf "$W/doc.pwg" -d filetype=image/pwg-raster "$uri/ipp/print/kavrin" print-job-and-wait.test \
     >"$W/print.out" 2>&1 || fail "a client of $uri could not print: $(tail -2 "$W/print.out")"
 done
 printer_op Pause-Printer kavrin
 id=$(OWNER=alice submit kavrin "$W/doc.pdf" application/pdf owned)
 for who in mallory:refused alice:ok; do
-  if in_ns ipptool -q -d job_id="$id" -d owner="${who%%:*}" "$URI/ipp/print/kavrin" "$W/cancel-job.test" \
+  if $APP_WRAP ipptool -q -d job_id="$id" -d owner="${who%%:*}" "$URI/ipp/print/kavrin" "$W/cancel-job.test" \
     </dev/null 2>/dev/null; then got=ok; else got=refused; fi
   [ "$got" = "${who#*:}" ] || fail "Cancel-Job of alice's job $id by ${who%%:*}: $got"
 done
@@ -222,21 +218,20 @@ case $second in *"Another server answers on $SOCKET"*) ;; *) fail "a second serv
 
 # Wrong server options stop it with one line naming them.
 while read -r option; do
-  out=$(env TMPDIR="$W/tmp" "$APP" server -o socket-directory="$W/run2" -o log-file=- $option </dev/null 2>&1)
+  out=$(env TMPDIR="$W/tmp" "$APP" server -o socket-directory="$W/run2" -o log-file=- -o "$option" </dev/null 2>&1)
   status=$?
-  name=${option#-o }
-  name=${name%%=*}
+  name=${option%%=*}
   [ "$status" -ne 0 ] && [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] && case $out in *"$name"*) true ;; *) false ;; esac ||
-    fail "server $option: status $status, said '$out'"
+    fail "server -o $option: status $status, said '$out'"
 done <<'ROWS'
--o server-port=abc
--o server-port=99999
--o server-port=-5
--o log-level=loud
--o file-device-directory=/nonexistent/folder
--o file-device-directory=relative/out
--o tls=maybe
--o sever-port=8000
+server-port=abc
+server-port=99999
+server-port=-5
+log-level=loud
+file-device-directory=/nonexistent/folder
+file-device-directory=relative/out
+tls=maybe
+sever-port=8000
 ROWS
 serving || fail "the first server stopped"
 exit "$FAILED"

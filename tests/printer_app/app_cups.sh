@@ -4,9 +4,7 @@
 # two-sided, on a printer that duplexes and on one that needs manual duplex,
 # then a job with lp's usual ticket options. As root (cupsd starts its
 # filters as lp), else skipped.
-# Usage: app_cups.sh APP SAMPLE NORVEXDECODE
 set -u
-APP=$1 SAMPLE=$2 DECODER=$3
 . "$(dirname "$0")/app_lib.sh"
 need_root "cupsd starts its filters as lp"
 start_app

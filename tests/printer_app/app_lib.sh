@@ -1,6 +1,8 @@
 # The Printer Application on a private loopback server with its state, spool
-# and files in $W, its jobs sent and followed with ipptool. Set APP (and
-# APP_TEST_DIR when sourcing from elsewhere) before sourcing.
+# and files in $W, its jobs sent and followed with ipptool. The tests' arguments
+# are APP FILTER PPD_DIR NORVEXDECODE SAMPLE (app_package.sh's follow them);
+# scripts elsewhere set APP and APP_TEST_DIR before sourcing.
+[ -n "${APP:-}" ] || { APP=$1 FILTER=$2 PPD_DIR=$3 DECODER=$4 SAMPLE=$5; }
 HERE=${APP_TEST_DIR:-$(cd "$(dirname "$0")" && pwd)}
 . "$HERE/../server_lib.sh"
 # libpappl's client sub-commands leave option lists unfreed at exit; the
@@ -31,30 +33,23 @@ make_admin() {
 }
 remove_admin() { userdel "$ADMIN_USER"; userdel "$OTHER_USER"; groupdel "$ADMIN_GROUP"; } 2>/dev/null
 
-# start_app [ENV=VALUE...] [-o NAME=VALUE...]: the server on a free port with
-# those variables and options (and $APP_OPTIONS, run under $APP_WRAP), ready
-# when it answers on the port and on its socket. File devices live under $W/out.
+# start_app [ENV=VALUE...]: the server on a free port with those variables
+# and $APP_OPTIONS, run under $APP_WRAP, once it serves. File devices live under $W/out.
 start_app() {
-  variables= options=
-  while [ $# -gt 0 ]; do
-    case $1 in -o) options="$options -o $2"; shift 2 ;; *) variables="$variables $1"; shift ;; esac
-  done
   for attempt in 1 2 3 4 5; do
     PORT=$(shuf -i 20000-60000 -n 1)
     URI=ipp://localhost:$PORT
     # shellcheck disable=SC2086
-    $APP_WRAP env TMPDIR="$W/tmp" NORVEX_APP_TEST="$W" $variables "$APP" server -o server-port="$PORT" \
+    $APP_WRAP env TMPDIR="$W/tmp" NORVEX_APP_TEST="$W" "$@" "$APP" server -o server-port="$PORT" \
       -o listen-hostname=localhost -o server-hostname=localhost -o log-file="$W/app.log" -o log-level=info \
       -o spool-directory="$W/spool" -o state-file="$W/app.state" -o tls=no \
-      -o file-device-directory="$W/out" -o socket-directory="$W/run" $options $APP_OPTIONS </dev/null &
+      -o file-device-directory="$W/out" -o socket-directory="$W/run" $APP_OPTIONS </dev/null &
     APP_PID=$!
-    poll 10 app_ready && return 0
+    poll 10 serving && return 0
     stop_app
   done
   die "the server did not start: $(tail -3 "$W/app.log" 2>/dev/null)"
 }
-app_ready() { ! gone "$APP_PID" && $APP_WRAP curl -s -o /dev/null "http://localhost:$PORT/" && [ -S "$SOCKET" ]; }
-# serving: the server answers HTTP and the command socket.
 serving() { ! gone "$APP_PID" && $APP_WRAP curl -s -m 20 -o /dev/null "http://localhost:$PORT/" && timeout 20 "$APP" status -u "$ADMIN_URI" >/dev/null 2>&1; }
 
 # add_printer NAME DRIVER: a printer whose device writes $W/out/NAME/JOBNAME.prn.
@@ -95,15 +90,13 @@ submit() (
     done
     printf 'FILE $filename STATUS successful-ok DISPLAY job-id }\n'
   } >"$W/$name.test"
-  tries=0
-  while [ $tries -lt 600 ]; do
+  for try in $(seq 600); do
     timeout 120 $APP_WRAP ipptool -tv -f "$file" "$URI/ipp/print/$printer" "$W/$name.test" >"$W/$name.refused" 2>&1
     id=$(sed -n 's/^ *job-id (integer) = \([0-9]*\)$/\1/p' "$W/$name.refused" | head -1)
     [ -n "$id" ] && { rm "$W/$name.refused"; say "$id"; return 0; }
     grep -q "server-error-busy" "$W/$name.refused" || return 1
     echo "$name" >>"$W/busy"
     sleep 0.5
-    tries=$((tries + 1))
   done
   return 1
 )

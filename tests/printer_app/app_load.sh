@@ -3,9 +3,9 @@
 # once, PDF, PWG raster and JPEG over three printers; every job completes and
 # decodes, the server answers after each round, survives Debian's IPP/1.1 and
 # IPP/2.0 test files and stops when asked.
-# Usage: app_load.sh APP NORVEXDECODE [ROUNDS]
+# ROUNDS in the environment sets the number of rounds (10).
 set -u
-APP=$1 DECODER=$2 ROUNDS=${3:-10}
+ROUNDS=${ROUNDS:-10}
 . "$(dirname "$0")/app_lib.sh"
 JOBS=30
 PRINTERS="orvane:norvex-orvane-210:C kavrin:norvex-kavrin:Z lurran:norvex-lurran-3010:M"
@@ -24,42 +24,26 @@ answers() {
   serving || return 1
   for q in $PRINTERS; do timeout 20 ipptool -q "$URI/ipp/print/${q%%:*}" get-printer-attributes.test || return 1; done
 }
-# A server that stopped answering: dead, or where its threads wait; the end.
+# A server that stopped answering ends the test, dead or hung.
 hung() {
-  if gone "$APP_PID"; then
-    wait "$APP_PID"
-    status=$? APP_PID=
-    die "$1; the server died (exit status $status): $(grep -v '^I ' "$W/app.log" | tail -5)"
-  fi
-  say "FAIL: $1; the server does not answer; its threads wait in:"
-  timeout 60 gdb -p "$APP_PID" -batch -ex 'thread apply all bt' 2>&1 | grep -E '^#[0-9]+ .* in (_?pappl|pthread_rwlock)' |
-    sed -E 's/^#[0-9]+ +0x[0-9a-f]+ in //; s/ \(.*//' | sort | uniq -c | sort -rn
-  kill -KILL "$APP_PID"
-  APP_PID=
-  exit 1
+  gone "$APP_PID" && die "$1; the server died: $(grep -v '^I ' "$W/app.log" | tail -5)"
+  die "$1; the server does not answer"
 }
 
 start_app
 for p in $PRINTERS; do add_printer "${p%%:*}" "$(echo "$p" | cut -d: -f2)"; done
-round=1
-while [ "$round" -le "$ROUNDS" ]; do
-  # Each client is bounded: every request ends within 2 minutes, busy ones
-  # are sent again for up to 5 minutes.
+for round in $(seq "$ROUNDS"); do
   clients=
-  i=0
-  while [ $i -lt $JOBS ]; do
+  for i in $(seq 0 $((JOBS - 1))); do
     p=$(nth $i $PRINTERS) f=$(nth $((i / 3)) $FORMATS)
     submit "${p%%:*}" "$W/page.${f##*:}" "${f%%:*}" "r$round-j$i" >"$W/r$round-j$i.id" &
     clients="$clients $!"
-    i=$((i + 1))
   done
   for pid in $clients; do wait "$pid"; done
   ! ls "$W"/r"$round"-*.refused >/dev/null 2>&1 || answers || hung "round $round: jobs refused"
-  i=0
-  while [ $i -lt $JOBS ]; do
+  for i in $(seq 0 $((JOBS - 1))); do
     p=$(nth $i $PRINTERS) name=r$round-j$i
     printer=${p%%:*} platform=${p##*:} id=$(cat "$W/$name.id")
-    i=$((i + 1))
     [ -n "$id" ] || { fail "$name on $printer not taken: $(cat "$W/$name.refused")"; continue; }
     s=$(wait_job "$printer" "$id" 120)
     case $s in timeout,*) answers || hung "waiting for $name" ;; esac
@@ -69,7 +53,6 @@ while [ "$round" -le "$ROUNDS" ]; do
   done
   answers || hung "after round $round"
   say "round $round: $JOBS jobs, $(grep -c "^r$round-" "$W/busy") busy answers"
-  round=$((round + 1))
 done
 
 # Debian's IPP/1.1 and IPP/2.0 test files on one printer, with the PDF; the

@@ -1,11 +1,9 @@
 #!/bin/sh
 # The Printer Application on a private loopback server: PWG raster on a
-# printer of each platform at once, checked by the decoder and against the
-# filter's own stream; margins; unknown drivers; a device that comes back;
-# the printers' home pages; Debian's IPP Everywhere tests.
-# Usage: app_print.sh APP FILTER PPD_DIR NORVEXDECODE
+# printer of each platform at once, decoded and checked against the filter's
+# own stream; margins; unknown drivers; a device that comes back; the
+# printers' home pages; Debian's IPP Everywhere tests.
 set -u
-APP=$1 FILTER=$2 PPD_DIR=$3 DECODER=$4
 . "$(dirname "$0")/app_lib.sh"
 make_documents
 start_app
@@ -27,22 +25,20 @@ margins_are() {
   done
 }
 # One printer of each platform, all three printing PWG raster at the same time.
-PRINTERS="orvane:norvex-orvane-210:C:446:1056 kavrin:norvex-kavrin:Z:520:1056 lurran:norvex-lurran-3010:M:520:1039"
+PRINTERS="orvane:norvex-orvane-210:446:1056 kavrin:norvex-kavrin:520:1056 lurran:norvex-lurran-3010:520:1039"
 for p in $PRINTERS; do
   name=${p%%:*}
   add_printer "$name" "$(echo "$p" | cut -d: -f2)"
-  margins_are "$name" "$(echo "$p" | cut -d: -f4)" "${p##*:}" || fail "$name: margins: $(grep margin-supported "$W/$name.attrs")"
+  margins_are "$name" "$(echo "$p" | cut -d: -f3)" "${p##*:}" || fail "$name: margins: $(grep margin-supported "$W/$name.attrs")"
   submit "$name" "$W/doc.pwg" image/pwg-raster "$name" >"$W/$name.id" &
   clients="${clients:-} $!"
 done
 for pid in $clients; do wait "$pid"; done
 for p in $PRINTERS; do
-  name=${p%%:*} driver=$(echo "$p" | cut -d: -f2) platform=$(echo "$p" | cut -d: -f3)
+  name=${p%%:*} driver=$(echo "$p" | cut -d: -f2)
   id=$(cat "$W/$name.id") out=$W/out/$name/$name.prn
   s=$(wait_job "$name" "$id")
   case $s in completed,3,*) ;; *) fail "$name: job ended as '$s'"; continue ;; esac
-  summary=$("$DECODER" --check --quiet "$out")
-  case $summary in *"platform=$platform pages=3 "*"status=ok"*) ;; *) fail "$name: $summary" ;; esac
   [ "$(decoded_sides "$out")" = "1p 2p 3p|600" ] || fail "$name: printed $(decoded_sides "$out")"
   PPD="$PPD_DIR/$driver.ppd" "$FILTER" "$id" "$(id -un)" "$name" 1 "" "$W/doc.pwg" >"$W/$name.ref" 2>/dev/null ||
     fail "$name: the filter alone failed"
@@ -124,7 +120,6 @@ cat >"$W/everywhere.expected" <<'ROWS'
 Print-Job with job-hold-until|job-state-reasons
 PWG 5100.14 section 5.1/5.2 - Required Operations and Attributes|identify-actions-default identify-actions-supported overrides-supported printer-supply printer-supply-description
 ROWS
-idle() { [ -z "$(ipptool -c "$URI/ipp/print/everywhere" get-jobs.test 2>/dev/null | tail -n +2)" ]; }
 # Under the sanitizers the run would outlast the test's time: the plain build makes it.
 documents="$W/doc.pwg $EV/color.jpg $EV/document-a4.pdf"
 [ "${NORVEX_SANITIZED:-OFF}" = ON ] && { say "SKIP: ipp-everywhere.test runs in the plain build"; documents=; }
@@ -139,7 +134,7 @@ for document in $documents; do
     grep -E "@ $made( |,).*\[(FAIL|SKIP)\]$" "$result" || grep -q "@ $made.*\[PASS\]$" "$result" || say "$made"
   done <"$W/samples.made" >"$W/everywhere.samples"
   [ ! -s "$W/everywhere.samples" ] || fail "ipp-everywhere.test with $document: not every sample printed: $(cat "$W/everywhere.samples")"
-  poll 60 idle
+  poll 60 queue_empty "$URI/ipp/print/everywhere"
 done
 
 # A state file of a version that advertised no margins: its media get them when it is loaded.

@@ -4,9 +4,7 @@
 # shutdown, by command or SIGTERM, saves the rest (printing defaults set on
 # the web page, the next job ids). As root (the web pages need an
 # administrator's account), else skipped.
-# Usage: app_state.sh APP
 set -u
-APP=$1
 . "$(dirname "$0")/app_lib.sh"
 need_root "the web pages need an administrator's account"
 make_admin
@@ -18,7 +16,6 @@ printed() {
   s=$(wait_job kept "$id")
   case $s in completed*) say "$id" ;; *) fail "job $1 ended as '$s'"; say 0 ;; esac
 }
-# stopped_by WHAT: the server ends on its own within 30 s.
 stopped_by() {
   poll 30 gone "$APP_PID" || fail "the server did not stop on $1"
   stop_app

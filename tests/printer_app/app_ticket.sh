@@ -6,9 +6,7 @@
 # honour is refused when sent ("refused") or ends the job unprinted
 # ("aborted"), as does a format with no filter (plain text), never the server;
 # PAPPL itself drops a resolution the printer lacks, which then prints at its own.
-# Usage: app_ticket.sh APP NORVEXDECODE
 set -u
-APP=$1 DECODER=$2
 . "$(dirname "$0")/app_lib.sh"
 make_documents
 start_app
@@ -39,7 +37,6 @@ while IFS='|' read -r printer file format attributes expected impressions dpi; d
   [ "${got%|*}" = "$expected" ] || fail "$what: printed '${got%|*}', not '$expected'"
   [ -z "$dpi" ] || [ "${got#*|}" = "$dpi" ] || fail "$what: at ${got#*|} dpi, not $dpi"
 done <<'ROWS'
-kavrin|doc.pdf|application/pdf||1p 2p 3p|3|600
 lurran|doc.pdf|application/pdf||1p 2p 3p|3|600
 kavrin|doc.txt|text/plain||aborted||
 kavrin|doc.pdf|application/pdf|page-ranges=2-2|2p|1|

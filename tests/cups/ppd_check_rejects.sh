@@ -1,20 +1,17 @@
 #!/bin/sh
 # The build-time PPD check fails on each kind of mismatch: a copy of the
 # generated PPDs passes, each spoilt copy must not, and says why.
-# Usage: ppdcheck_rejects.sh PPDCHECK PPD_DIR
 set -u
-ppdcheck=$1 ppd_dir=$2
-work=$(mktemp -d) || exit 1
-trap 'rm -rf "$work"' EXIT
-failed=0
-cp -r "$ppd_dir" "$work/ppd"
-"$ppdcheck" "$work/ppd" || { echo "FAIL: ppdcheck rejects the generated PPDs"; exit 1; }
+ppdcheck=$5 ppd_dir=$2
+. "$(dirname "$0")/../server_lib.sh"
+cp -r "$ppd_dir" "$W/ppd"
+"$ppdcheck" "$W/ppd" || die "ppdcheck rejects the generated PPDs"
 # Rows: the message wanted | the sed script spoiling norvex-kavrin.ppd (empty: the file removed).
 while IFS='|' read -r message script; do
-  rm -rf "$work/ppd" && cp -r "$ppd_dir" "$work/ppd"
-  if [ -n "$script" ]; then sed -i "$script" "$work/ppd/norvex-kavrin.ppd"; else rm "$work/ppd/norvex-kavrin.ppd"; fi
-  "$ppdcheck" "$work/ppd" >"$work/out.txt" 2>&1 && { echo "FAIL: ppdcheck accepts $script"; failed=1; }
-  grep -q -F "$message" "$work/out.txt" || { echo "FAIL: ppdcheck does not say \"$message\": $(cat "$work/out.txt")"; failed=1; }
+  rm -rf "$W/ppd" && cp -r "$ppd_dir" "$W/ppd"
+  if [ -n "$script" ]; then sed -i "$script" "$W/ppd/norvex-kavrin.ppd"; else rm "$W/ppd/norvex-kavrin.ppd"; fi
+  "$ppdcheck" "$W/ppd" >"$W/out.txt" 2>&1 && fail "ppdcheck accepts $script"
+  grep -q -F "$message" "$W/out.txt" || fail "ppdcheck does not say \"$message\": $(cat "$W/out.txt")"
 done <<'ROWS'
 is not in the filter's model list|s/^\*ModelName: "Norvex Kavrin Series"/*ModelName: "Norvex Kavrin series"/
 page size A4 (595 x 843 points) maps to no table row|s/^\*PaperDimension A4\/A4: "595 842"/*PaperDimension A4\/A4: "595 843"/
@@ -24,4 +21,4 @@ cupsManualCopies is True|s/^\*cupsManualCopies: False/*cupsManualCopies: True/
 PlatForm is "PLATFORM_M"|s/^\*cupsIPPReason PlatForm\/PLATFORM_Z:/*cupsIPPReason PlatForm\/PLATFORM_M:/
 model "Norvex Kavrin Series" has 0 PPD files|
 ROWS
-exit "$failed"
+exit "$FAILED"

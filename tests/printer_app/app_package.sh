@@ -3,30 +3,26 @@
 # dpkg-deb, then, for a build configured for /usr, the whole package with
 # lintian. Exit 77 (skipped) when the files are right but the prefix is not
 # /usr: such a package is for this machine only, and lintian rejects it whole.
-# Usage: package.sh BUILD_DIR PREFIX SERVERBIN DATADIR
 set -u
-BUILD=$1 PREFIX=$2 SERVERBIN=$3 DATADIR=$4
+BUILD=$6 PREFIX=$7 SERVERBIN=$8 DATADIR=$9
+. "$(dirname "$0")/../server_lib.sh"
 # The lintian tags the package keeps, each overridden with its reason in packaging/lintian-overrides.
 EXPLAINED="initial-upload-closes-no-bugs"
-for tool in dpkg-shlibdeps lintian man; do command -v $tool >/dev/null 2>&1 || { echo "FAIL: $tool not installed"; exit 1; }; done
-T=$(mktemp -d "${TMPDIR:-/tmp}/norvex-deb.XXXXXX") || exit 1
-trap 'rm -rf "$T"' EXIT
-FAILED=0
-fail() { echo "FAIL: $*"; FAILED=1; }
+for tool in dpkg-shlibdeps lintian man; do command -v $tool >/dev/null 2>&1 || die "$tool not installed"; done
 
-cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$T" >"$T/cpack.log" 2>&1 || { cat "$T/cpack.log"; fail "cpack"; exit 1; }
-deb=$(ls "$T"/norvex_*.deb) || exit 1
-dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$T/files"
+cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$W" >"$W/cpack.log" 2>&1 || { cat "$W/cpack.log"; die cpack; }
+deb=$(ls "$W"/norvex_*.deb) || die "no package"
+dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$W/files"
 for f in "$SERVERBIN/filter/rastertoNorvex" "$PREFIX/bin/norvexdecode" "$PREFIX/sbin/norvex-printer-app" \
   "$PREFIX/lib/systemd/system/norvex-printer-app.service" "$DATADIR/model/norvex/norvex-orvane-210.ppd" \
   "$DATADIR/model/norvex/norvex-kavrin.ppd" "$PREFIX/share/man/man8/rastertoNorvex.8.gz" \
   "$PREFIX/share/man/man1/norvexdecode.1.gz" "$PREFIX/share/man/man8/norvex-printer-app.8.gz"; do
-  grep -q -x "$f" "$T/files" || fail "package lacks $f"
+  grep -q -x "$f" "$W/files" || fail "package lacks $f"
 done
 # The decoder is installed once, for users, not among CUPS's filters.
-! grep -q -x "$SERVERBIN/filter/norvexdecode" "$T/files" || fail "package has a norvexdecode in $SERVERBIN/filter"
-[ "$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$T/files")" -eq 50 ] || fail "package has not 50 PPDs"
-! grep -q -E 'gtest|benchmark|/include/' "$T/files" || fail "package carries test or development files"
+! grep -q -x "$SERVERBIN/filter/norvexdecode" "$W/files" || fail "package has a norvexdecode in $SERVERBIN/filter"
+[ "$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$W/files")" -eq 50 ] || fail "package has not 50 PPDs"
+! grep -q -E 'gtest|benchmark|/include/' "$W/files" || fail "package carries test or development files"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libcups2 libjbig0 libpappl1 ghostscript; do
   echo "$depends" | grep -q "$dep" || fail "Depends lacks $dep: $depends"
@@ -35,15 +31,15 @@ dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$PREFIX/lib/systemd/system/norvex-pri
   grep -q "^ExecStart=$PREFIX/sbin/norvex-printer-app server" || fail "the unit does not start $PREFIX/sbin/norvex-printer-app"
 if [ "$PREFIX" != /usr ]; then
   [ "$FAILED" -eq 0 ] || exit 1
-  echo "SKIP: lintian (configure with -DCMAKE_INSTALL_PREFIX=/usr for a Debian package); files and Depends right"
+  say "SKIP: lintian (configure with -DCMAKE_INSTALL_PREFIX=/usr for a Debian package); files and Depends right"
   exit 77
 fi
 
 # Any error fails, and any warning, shown or overridden, not in EXPLAINED.
-lintian --no-cfg --fail-on none --show-overrides "$deb" >"$T/lintian" 2>&1 || fail "lintian did not run"
-cat "$T/lintian"
-! grep -q '^E: ' "$T/lintian" || fail "lintian errors"
-for tag in $(sed -n 's/^[WO]: [^ ]* \([^ ]*\).*/\1/p' "$T/lintian"); do
+lintian --no-cfg --fail-on none --show-overrides "$deb" >"$W/lintian" 2>&1 || fail "lintian did not run"
+cat "$W/lintian"
+! grep -q '^E: ' "$W/lintian" || fail "lintian errors"
+for tag in $(sed -n 's/^[WO]: [^ ]* \([^ ]*\).*/\1/p' "$W/lintian"); do
   case " $EXPLAINED " in *" $tag "*) ;; *) fail "lintian warning $tag is not explained" ;; esac
 done
 exit "$FAILED"
