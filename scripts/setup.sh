@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 PACKAGES="g++ make cmake pkg-config libcups2-dev libcupsimage2-dev libjbig-dev libpng-dev
   libgtest-dev libbenchmark-dev ghostscript cups cups-client cups-filters cups-ipp-utils cups-ppdc
   clang libclang-rt-14-dev libpappl-dev libpam0g-dev libavahi-client-dev curl dpkg-dev iproute2 passwd
-  dbus avahi-daemon lintian man-db gdb time"
+  dbus avahi-daemon lintian man-db time"
 DOCS_PACKAGES="chromium optipng"
 if [ "${1:-}" = --docs ]; then
   PACKAGES="$PACKAGES $DOCS_PACKAGES"
