@@ -4,14 +4,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <new>
 #include <poll.h>
 #include <unistd.h>
 
 namespace {
 
-// Four times a pipe's capacity: a pipe hands over at most 64 KiB a read.
+// Four times a pipe's usual capacity: a pipe hands over at most 64 KiB a read.
 constexpr std::size_t kBlockBytes = 256 * 1024;
+// A pipe of this capacity (Linux's most for an unprivileged process) lets the
+// renderer write four blocks ahead: at 64 KiB it would stop every 64 KiB for
+// the job to read, some 500 times an A4 page, each a switch of process.
+constexpr int kPipeBytes = 1024 * 1024;
 
 // As libcups reads a descriptor itself: a signal or a not-yet-ready input is
 // no error.
@@ -39,6 +44,7 @@ void WaitForInput(RasterInput& input) {
 }  // namespace
 
 void StartRasterInput(RasterInput& input, int fd) {
+    fcntl(fd, F_SETPIPE_SZ, kPipeBytes);  // a file, or a pipe held to less: it stays as it is
     input.fd = fd;
     input.block.reset(new (std::nothrow) uint8_t[kBlockBytes]);
     input.next = input.end = 0;
