@@ -139,12 +139,15 @@ void HandleLine(FilterProcess& p, const std::string& line) {
         papplLogJob(p.job, PAPPL_LOGLEVEL_ERROR, "%s", p.lastError.c_str());
     } else if (line.rfind("INFO:", 0) == 0) {
         const std::string message = text(5);
-        papplJobSetMessage(p.job, "%s", message.c_str());
         papplLogJob(p.job, PAPPL_LOGLEVEL_INFO, "%s", message.c_str());
         // The fronts are out; the user must turn the stack over: a driverless
-        // client shows this as the printer's state.
+        // client shows this as the printer's state. Progress lines only go to
+        // the log: PAPPL 1.3.1 reads a job's message without its lock, so each
+        // new message frees the old one under a client that may be copying it.
+        // A job's message is set at most twice: here, and at its end.
         if (message == kTurnPagesText && !p.waitingForTurn) {
             p.waitingForTurn = true;
+            papplJobSetMessage(p.job, "%s", message.c_str());
             papplPrinterSetReasons(papplJobGetPrinter(p.job), PAPPL_PREASON_MEDIA_NEEDED,
                                    PAPPL_PREASON_NONE);
         }
