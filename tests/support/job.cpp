@@ -36,6 +36,13 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The file's first line starting with `prefix`; "" if none.
+std::string FirstLine(const std::string& path, const std::string& prefix) {
+    for (const std::string& line : Lines(ReadAll(path)))
+        if (StartsWith(line, prefix)) return line;
+    return "";
+}
+
 // Starts the program with standard input from `inputFd` (or the invocation's
 // file) and the output in files of `dir`.
 pid_t Start(const Job& inv, const TempDir& dir, int inputFd) {
@@ -136,6 +143,26 @@ JobRun RunInProcess(const Job& inv) {
     return run;
 }
 
+// The printer's 600 dpi screen as its data sheet prints it: rows 0 to 7; rows 8
+// to 15 are rows 0 to 7 with their halves exchanged.
+constexpr uint8_t kScreen600[8][16] = {
+    {6, 82, 233, 254, 251, 226, 70, 5, 7, 85, 235, 255, 252, 228, 73, 5},
+    {55, 121, 165, 218, 211, 152, 114, 49, 57, 122, 167, 220, 213, 156, 115, 47},
+    {199, 134, 105, 41, 27, 95, 126, 192, 202, 136, 107, 45, 31, 97, 123, 190},
+    {243, 180, 18, 3, 1, 13, 172, 238, 244, 182, 19, 3, 1, 12, 170, 237},
+    {248, 222, 65, 4, 10, 79, 232, 253, 250, 224, 67, 4, 9, 76, 230, 252},
+    {208, 145, 109, 53, 62, 119, 162, 216, 210, 149, 112, 51, 59, 117, 159, 215},
+    {22, 88, 131, 197, 206, 142, 102, 38, 24, 91, 128, 195, 204, 139, 100, 34},
+    {2, 16, 177, 241, 247, 187, 21, 2, 1, 15, 175, 240, 245, 185, 20, 2},
+};
+
+unsigned Threshold(unsigned row, unsigned column) {
+    return kScreen600[row % 8][(column + (row % 16 >= 8 ? 8 : 0)) % 16];
+}
+
+// The 2-bit dot of a tone code: 0, then 1 up to 23, 2 up to 63, 3 above.
+unsigned TwoBitDot(int code) { return code == 0 ? 0 : code <= 23 ? 1 : code <= 63 ? 2 : 3; }
+
 }  // namespace
 
 bool JobRun::HasLine(const std::string& line) const {
@@ -200,11 +227,7 @@ static bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 }
 
 bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
-    return WaitFor([&] {
-        for (const std::string& line : Lines(ReadAll(scratch_.File("stderr"))))
-            if (StartsWith(line, prefix)) return true;
-        return false;
-    }, timeoutMs);
+    return WaitFor([&] { return !FirstLine(scratch_.File("stderr"), prefix).empty(); }, timeoutMs);
 }
 
 bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
@@ -217,10 +240,8 @@ bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uin
 
 bool FilterProcess::WaitForTermHandler(int timeoutMs) {
     return WaitFor([&] {
-        for (const std::string& line : Lines(ReadAll("/proc/" + std::to_string(pid_) + "/status")))
-            if (StartsWith(line, "SigCgt:"))
-                return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) == 1;
-        return false;
+        const std::string caught = FirstLine("/proc/" + std::to_string(pid_) + "/status", "SigCgt:");
+        return !caught.empty() && (std::stoull(caught.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) == 1;
     }, timeoutMs);
 }
 
@@ -254,8 +275,7 @@ std::vector<int> JobRun::PageOrder() const {
 
 std::vector<std::string> JobRun::Commands(const std::string& name) const {
     std::vector<std::string> lines;
-    std::istringstream in(listing);
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string& line : Lines(listing)) {
         std::istringstream fields(line);
         std::string offset, command;
         fields >> offset >> command;
@@ -299,33 +319,6 @@ JobRun RunDecoder(const std::vector<std::string>& args, const std::vector<uint8_
 }
 
 std::string RasterBytes(const Job& job) { return ReadAll(job.input); }
-
-namespace {
-
-// The printer's 600 dpi screen as its data sheet prints it: rows 0 to 7; rows 8
-// to 15 are rows 0 to 7 with their halves exchanged.
-constexpr uint8_t kScreen600[8][16] = {
-    {6, 82, 233, 254, 251, 226, 70, 5, 7, 85, 235, 255, 252, 228, 73, 5},
-    {55, 121, 165, 218, 211, 152, 114, 49, 57, 122, 167, 220, 213, 156, 115, 47},
-    {199, 134, 105, 41, 27, 95, 126, 192, 202, 136, 107, 45, 31, 97, 123, 190},
-    {243, 180, 18, 3, 1, 13, 172, 238, 244, 182, 19, 3, 1, 12, 170, 237},
-    {248, 222, 65, 4, 10, 79, 232, 253, 250, 224, 67, 4, 9, 76, 230, 252},
-    {208, 145, 109, 53, 62, 119, 162, 216, 210, 149, 112, 51, 59, 117, 159, 215},
-    {22, 88, 131, 197, 206, 142, 102, 38, 24, 91, 128, 195, 204, 139, 100, 34},
-    {2, 16, 177, 241, 247, 187, 21, 2, 1, 15, 175, 240, 245, 185, 20, 2},
-};
-
-unsigned Threshold(unsigned row, unsigned column) {
-    row %= 16;
-    column %= 16;
-    if (row >= 8) column = (column + 8) % 16;
-    return kScreen600[row % 8][column];
-}
-
-// The 2-bit dot of a tone code: 0, then 1 up to 23, 2 up to 63, 3 above.
-unsigned TwoBitDot(int code) { return code == 0 ? 0 : code <= 23 ? 1 : code <= 63 ? 2 : 3; }
-
-}  // namespace
 
 // Ordered dither against the 600 dpi screen, tiled from the top left corner,
 // written out from the printer's halftone rule one dot at a time: a dot where
