@@ -132,8 +132,13 @@ JobRun RunInProcess(const Job& inv) {
     gInProcessLimit = inv.outputLimit;
     gWritesAfterClose = -1;
     JobRun run;
+    // The job catches SIGTERM; a child forked later must not show that handler
+    // before its own program has installed one.
+    struct sigaction term {};
+    sigaction(SIGTERM, nullptr, &term);
     testing::internal::CaptureStderr();
     run.status = RunJob(request);
+    sigaction(SIGTERM, &term, nullptr);
     run.err = testing::internal::GetCapturedStderr();
     run.errLines = Lines(run.err);
     run.out = gInProcessOut;
