@@ -1,11 +1,14 @@
 // Real jobs end to end: raster pages in, a printer stream out that the decoder
-// accepts and whose pages are the halftone of the input, on every path the grey page takes.
+// accepts and whose pages are the halftone of the input, on every path the grey
+// page takes; and the turns of the grey page on sizes those pages do not reach.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 
 #include "common/platform.h"
+#include "common/rotate.h"
 #include "support/job.h"
 
 namespace {
@@ -146,6 +149,23 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
             EXPECT_TRUE(job.Lists("COVERAGE", "thousands=" + std::to_string(CountDots(dots) / 1000))) << job.listing;
         }
         for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
+    }
+}
+
+// Sizes that cross the tiles and blocks the quarter turn works in (the pages
+// above are whole tiles).
+TEST(Rotation, FollowsThePlainRuleAcrossTileAndBlockEdges) {
+    std::mt19937 rng(90);
+    for (auto [W, H] : {std::make_pair(130u, 70u), std::make_pair(70u, 130u), std::make_pair(64u, 64u),
+                        std::make_pair(9u, 1u), std::make_pair(1u, 9u), std::make_pair(200u, 137u)}) {
+        std::vector<uint8_t> image(std::size_t{W} * H);
+        for (auto& b : image) b = static_cast<uint8_t>(rng());
+        std::vector<uint8_t> turned = image;
+        ASSERT_EQ(Rotate90(turned.data(), W, H), 1);
+        EXPECT_EQ(turned, Turned(image, W, H, 90)) << W << "x" << H;
+        turned = image;
+        ASSERT_EQ(Rotate180(reinterpret_cast<char*>(turned.data()), W, H), 1);
+        EXPECT_EQ(turned, Turned(image, W, H, 180)) << W << "x" << H;
     }
 }
 
