@@ -1,6 +1,7 @@
 // The catalogue as the filter reads it: paper tables, model list, page size
 // lookups and the oversize page override; the job options and the PPD
 // defaults on PLATFORM_Z; the generated PPDs.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -196,16 +197,6 @@ protected:
         InitCUPSIMAGEDLL();
         InitCUPSDLL();
     }
-    void TearDown() override { cupsFreeOptions(count, options); }
-
-    PrintFuncTable Parse(const char* text) {
-        PrintFuncTable table = kPrintFuncTemplate;
-        cupsFreeOptions(count, options);
-        options = nullptr;
-        count = pfcupsParseOptions(text, 0, &options);
-        GetFunctionValue(table.data(), count, options, &header);
-        return table;
-    }
     using PPD = std::unique_ptr<ppd_file_t, void (*)(ppd_file_t*)>;
     static PPD Open(const std::string& path) { return PPD(pfppdOpenFile(path.c_str()), pfppdClose); }
     static PPD Generated(const char* file) { return Open(std::string(NORVEX_PPD_DIR) + "/" + file); }
@@ -218,20 +209,22 @@ protected:
         return parameters.data();
     }
 
-    cups_page_header2_t header{};
-    int count = 0;
-    cups_option_t* options = nullptr;
     TempDir dir;
 };
 
 // Every vendor option of the catalogue is one the filter reads: "keyword=True" sets it.
 TEST_F(JobOptions, CatalogueOptionsAreReadByTheFilter) {
     for (const VendorOption& option : kVendorOptions) {
-        int index = -1;
-        for (int i = 0; i < FUNC_COUNT; ++i)
-            if (std::strcmp(kPrintFuncTemplate[i].name, option.keyword) == 0) index = i;
-        ASSERT_GE(index, 0) << option.keyword;
-        EXPECT_EQ(Parse((std::string(option.keyword) + "=True").c_str())[index].value, 1) << option.keyword;
+        PrintFuncTable table = kPrintFuncTemplate;
+        cups_option_t* options = nullptr;
+        const int count = pfcupsParseOptions((std::string(option.keyword) + "=True").c_str(), 0, &options);
+        cups_page_header2_t header{};
+        GetFunctionValue(table.data(), count, options, &header);
+        cupsFreeOptions(count, options);
+        const auto read = std::find_if(table.begin(), table.end(),
+                                       [&](const auto& f) { return std::strcmp(f.name, option.keyword) == 0; });
+        ASSERT_NE(read, table.end()) << option.keyword;
+        EXPECT_EQ(read->value, 1) << option.keyword;
     }
 }
 
