@@ -374,10 +374,9 @@ TEST_F(JobFailures, ClosedConnectionEndsTheJobWithItsError) {
             job.closedOutput = when == kBeforeTheJob;
             job.inProcess = !job.closedOutput;
             if (job.inProcess) {
-                DecodeResult whole;
-                Listing(Execute(job).out, &whole);
-                ASSERT_EQ(whole.pages.size(), 3u);
-                job.outputLimit = when == kPageTwo ? whole.pages[1].offset + 40 : 20;
+                const JobRun whole = Print(job);
+                ASSERT_EQ(whole.decoded.pages.size(), 3u);
+                job.outputLimit = when == kPageTwo ? whole.decoded.pages[1].offset + 40 : 20;
             }
             const JobRun run = Execute(job);
             EXPECT_EQ(run.status, 1);
@@ -413,10 +412,9 @@ TEST_F(JobFailures, SpoolFileAtItsSizeLimitSendsNoCutCopy) {
     job.inProcess = true;  // under this process's file size limit
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limit = saved;
-    limit.rlim_cur = 64 * 1024;
+    const rlimit limit{64 * 1024, saved.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
-    const JobRun run = Execute(job);
+    const JobRun run = Print(job);  // the stream decodes whole
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, SIG_DFL);
 
@@ -424,10 +422,7 @@ TEST_F(JobFailures, SpoolFileAtItsSizeLimitSendsNoCutCopy) {
     EXPECT_TRUE(run.HasLine("ERROR: Unable to write a spool file (File too large); collated copies and the "
                             "backs of manual duplex are not printed"))
         << run.err;
-    DecodeResult decoded;
-    Listing(run.out, &decoded);
-    EXPECT_TRUE(decoded.ok()) << decoded.errors.front().message;
-    EXPECT_EQ(decoded.pages.size(), 2u);
+    EXPECT_EQ(run.decoded.pages.size(), 2u);
 }
 
 }  // namespace
