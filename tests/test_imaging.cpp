@@ -20,10 +20,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Dithers `grey` (width x rows) and returns the dot bytes (bits per dot x pixels / 8, rounded up).
-std::vector<uint8_t> Dither(const std::vector<uint8_t>& grey, uint32_t width, uint32_t rows, int platform,
-                            int negative, int dpi1200, bool perPixel = false) {
+Bytes Dither(const Bytes& grey, uint32_t width, uint32_t rows, int platform, int negative, int dpi1200,
+             bool perPixel = false) {
     const std::size_t bits = std::size_t{width} * rows * (platform == PLATFORM_M && dpi1200 == 1 ? 2 : 1);
-    std::vector<uint8_t> dots((bits + 7) / 8, 0);
+    Bytes dots((bits + 7) / 8, 0);
     const auto fn = perPixel ? HalftoneDitherPerPixel : HalftoneDither;
     EXPECT_EQ(fn(grey.data(), width, rows, dots.data(), width, negative, dpi1200, platform), 1);
     return dots;
@@ -78,8 +78,8 @@ TEST(HalftoneDither, FastPathMakesTheSameDotsAsOneAtATime) {
                 for (uint32_t c = 0; kind >= 2 && c < width; ++c)
                     grey[std::size_t{r} * width + c] = static_cast<uint8_t>(kind == 3 && rng() % 3 == 0 ? 255 : rng());
             }
-            for (int platform : {PLATFORM_C, PLATFORM_Z, PLATFORM_M}) {
-                for (int negative : {0, 1}) {
+            for (int platform : {PLATFORM_C, PLATFORM_Z, PLATFORM_M})
+                for (int negative : {0, 1})
                     for (int dpi1200 : {0, 1, 2}) {
                         SCOPED_TRACE(testing::Message() << width << "x" << rows << " platform " << platform
                                                         << " negative " << negative << " dpi1200 " << dpi1200);
@@ -90,8 +90,6 @@ TEST(HalftoneDither, FastPathMakesTheSameDotsAsOneAtATime) {
                         ASSERT_EQ(fast, Dither(grey, width, rows, platform, negative, dpi1200, true));
                         ASSERT_EQ(fastCoverage, gImageCoverage);
                     }
-                }
-            }
         }
     }
 }
