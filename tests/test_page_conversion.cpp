@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <random>
 
 #include "common/platform.h"
@@ -35,10 +36,6 @@ PPDFixture Printer(Platform platform, const char* margins) {
     return f;
 }
 
-bool AllZero(const std::vector<uint8_t>& bits) {
-    return std::all_of(bits.begin(), bits.end(), [](uint8_t b) { return b == 0; });
-}
-
 // The grey page of sw x sh turned a quarter clockwise (the black block at the
 // top left lands at the top right) or half a turn.
 std::vector<uint8_t> Turned(const std::vector<uint8_t>& grey, unsigned sw, unsigned sh, int turn) {
@@ -48,12 +45,6 @@ std::vector<uint8_t> Turned(const std::vector<uint8_t>& grey, unsigned sw, unsig
     for (unsigned r = 0; r < sh; ++r)
         for (unsigned c = 0; c < sw; ++c) out[std::size_t{c} * sh + (sh - 1 - r)] = grey[std::size_t{r} * sw + c];
     return out;
-}
-
-int CountDots(const std::vector<uint8_t>& bits) {
-    int n = 0;
-    for (uint8_t b : bits) n += __builtin_popcount(b);
-    return n;
 }
 
 // Lines of 4960 bytes keep their middle, bytes (4960 - w) / 2 onwards; narrow
@@ -143,10 +134,12 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
             ExpectedDots(Turned(ExpectedGrey(c.page, sw, sh), sw, sh, c.turn), c.w, c.h, c.platform, negative, dpi1200);
         EXPECT_TRUE(PageBits(page) == dots) << "the page differs from the halftone";
         if (!c.page.pixel) {  // the reference agrees: no toner, or all
-            EXPECT_EQ(AllZero(dots), negative == 0);
+            EXPECT_EQ(std::all_of(dots.begin(), dots.end(), [](uint8_t b) { return b == 0; }), negative == 0);
         }
+        const int dotCount =
+            std::accumulate(dots.begin(), dots.end(), 0, [](int n, uint8_t b) { return n + __builtin_popcount(b); });
         if (c.platform == PLATFORM_Z) {
-            EXPECT_TRUE(job.Lists("COVERAGE", "thousands=" + std::to_string(CountDots(dots) / 1000))) << job.listing;
+            EXPECT_TRUE(job.Lists("COVERAGE", "thousands=" + std::to_string(dotCount / 1000))) << job.listing;
         }
         for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
     }
