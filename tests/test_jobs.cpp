@@ -48,25 +48,29 @@ using Order = std::vector<int>;
 
 class Jobs : public ::testing::Test {
 protected:
-    // In process: no pause before the backs of manual duplex.
-    JobRun Checked(const PPDFixture& ppd, const std::vector<RasterPage>& pages, const std::string& options = "",
-                   bool inProcess = false) {
-        Job job = PrinterJob(dir, ppd, pages, options);
-        job.inProcess = inProcess;
+    JobRun Checked(const Job& job) {
         const JobRun run = ::Print(job);
         EXPECT_EQ(std::string(run.out.begin(), run.out.end()).find("Fail"), std::string::npos)
             << "a failure text in the printer stream";
         return run;
     }
-    // `pages` pages of `copies` copies, in process; page i is two-sided where sides[i] is '2'.
+    // `pages` pages of `copies` copies, page i two-sided where sides[i] is '2',
+    // from a file named as the last argument; every page is logged with its copies.
     JobRun PrintPages(int pages, const std::string& options, unsigned copies, const PPDFixture& ppd,
                       const std::string& sides = "") {
         RasterPage page = Noise();
         page.copies = copies;
         std::vector<RasterPage> all(pages, page);
         for (std::size_t i = 0; i < sides.size(); ++i) all[i].duplex = sides[i] == '2';
-        const JobRun run = Checked(ppd, all, options, true);
+        Job job = PrinterJob(dir, ppd, all, options);
+        job.inProcess = true;  // no pause before the backs of manual duplex
+        job.args.push_back(job.input);
+        job.input.clear();
+        const JobRun run = Checked(job);
         EXPECT_EQ(run.status, 0) << run.err;
+        for (int i = 1; i <= pages; ++i)
+            EXPECT_TRUE(run.HasLine("PAGE: " + std::to_string(i) + " " + std::to_string(copies))) << run.err;
+        EXPECT_EQ(run.errLines.back(), "INFO: Ready to print.");
         return run;
     }
     void TearDown() override {
@@ -133,24 +137,6 @@ TEST_F(FilterEntry, RefusedJobsPrintNothing) {
         EXPECT_TRUE(c.line.empty() || run.HasLine(c.line)) << run.err;
         EXPECT_EQ(run.HasLine("ERROR: No pages found!"), c.pagesLooked) << run.err;
         EXPECT_TRUE(!c.line.empty() || run.CountLinesStartingWith("ERROR: ") == 2) << run.err;  // reason, no pages
-    }
-}
-
-TEST_F(FilterEntry, EveryPageIsLoggedAndCounted) {
-    RasterPage page = Noise(600, 200);
-    page.copies = 2;
-    const Job fromStdin = PrinterJob(dir, PPDFixture{}, {page, page, page});
-    Job fromFile = fromStdin;
-    fromFile.input.clear();
-    fromFile.args.push_back(fromStdin.input);
-    for (const Job& job : {fromStdin, fromFile}) {
-        const JobRun run = Execute(job);
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_TRUE(run.HasLine("PAGE: 1 2"));
-        EXPECT_TRUE(run.HasLine("PAGE: 3 2"));
-        EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), 3);
-        EXPECT_TRUE(run.HasLine("INFO: Printing page 2, 64% complete..."));
-        EXPECT_EQ(run.errLines.back(), "INFO: Ready to print.");
     }
 }
 
@@ -304,7 +290,7 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
         ppd.density = c.density;
         ppd.hwMargins = c.margins;
         const JobRun job =
-            c.order.empty() ? Execute(PrinterJob(dir, ppd, c.pages)) : Checked(ppd, c.pages, c.options);
+            c.order.empty() ? Execute(PrinterJob(dir, ppd, c.pages)) : Checked(PrinterJob(dir, ppd, c.pages, c.options));
         const int errors = static_cast<int>(std::count_if(
             c.lines.begin(), c.lines.end(), [](const std::string& line) { return line.rfind("ERROR:", 0) == 0; }));
         const bool failed = errors > 0;
@@ -319,7 +305,7 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
         EXPECT_EQ(job.HasLine("INFO: Ready to print."), !failed) << job.err;
         for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
     }
-    EXPECT_EQ(Checked(PPDFixture{}, {truncated}).Commands("RESET").size(), 1u);
+    EXPECT_EQ(Checked(PrinterJob(dir, PPDFixture{}, {truncated})).Commands("RESET").size(), 1u);
 }
 
 // The blank back of an odd two-sided job is sent as the job's real pages are:
@@ -340,7 +326,7 @@ TEST_F(JobFailures, BlankBackCarriesWhatTheRealPagesCarry) {
         RasterPage page = Noise(c.resX == 1200 ? 2432 : 1216);
         page.resX = c.resX;
         page.duplex = true;
-        const JobRun job = Checked(Model(c.model), {page}, "Duplex=DuplexNoTumble");
+        const JobRun job = Checked(PrinterJob(dir, Model(c.model), {page}, "Duplex=DuplexNoTumble"));
         EXPECT_EQ(job.status, 0) << job.err;
         ASSERT_EQ(job.decoded.pages.size(), 2u);
         const DecodedPage &real = job.decoded.pages[0], &blank = job.decoded.pages[1];
