@@ -36,6 +36,20 @@ PPDFixture Printer(Platform platform, const char* margins) {
     return f;
 }
 
+// The grey page the filter should build from a raster page for a printer image
+// of w x h: each line's middle w bytes, or the line at the left padded white;
+// rows past the raster white.
+std::vector<uint8_t> ExpectedGrey(const RasterPage& page, unsigned w, unsigned h) {
+    std::vector<uint8_t> grey(std::size_t{w} * h, 0xFF);
+    const unsigned lines = page.linesWritten < 0 ? page.height : page.linesWritten;
+    for (unsigned y = 0; y < h && y < lines; ++y) {
+        const std::vector<uint8_t> line = PageLine(page, y);
+        const std::size_t start = line.size() > w ? (line.size() - w) / 2 : 0;
+        std::copy_n(line.begin() + start, std::min<std::size_t>(w, line.size()), grey.begin() + std::size_t{y} * w);
+    }
+    return grey;
+}
+
 // The grey page of sw x sh turned a quarter clockwise (the black block at the
 // top left lands at the top right) or half a turn.
 std::vector<uint8_t> Turned(const std::vector<uint8_t>& grey, unsigned sw, unsigned sh, int turn) {

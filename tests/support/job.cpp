@@ -357,21 +357,6 @@ std::vector<uint8_t> ExpectedDots(const std::vector<uint8_t>& grey, unsigned w, 
     return dots;
 }
 
-std::vector<uint8_t> ExpectedGrey(const RasterPage& page, unsigned w, unsigned h) {
-    std::vector<uint8_t> grey(std::size_t{w} * h, 0xFF);
-    const unsigned lines = page.linesWritten < 0 ? page.height : page.linesWritten;
-    for (unsigned y = 0; y < h && y < lines; ++y) {
-        const std::vector<uint8_t> line = PageLine(page, y);
-        if (line.size() > w) {
-            const std::size_t start = (line.size() - w) / 2;
-            std::copy(line.begin() + start, line.begin() + start + w, grey.begin() + std::size_t{y} * w);
-        } else {
-            std::copy(line.begin(), line.end(), grey.begin() + std::size_t{y} * w);
-        }
-    }
-    return grey;
-}
-
 std::vector<uint8_t> PageBits(const DecodedPage& page) {
     const std::size_t row = std::size_t{page.width} * page.bitsPerDot / 8;
     std::vector<uint8_t> bits;

@@ -107,10 +107,5 @@ private:
 std::vector<uint8_t> ExpectedDots(const std::vector<uint8_t>& grey, unsigned w, unsigned h, int platform,
                                   int negative = 0, int dpi1200 = 0);
 
-// The grey page the filter should build from a raster page for a printer image
-// of w x h: each line's middle w bytes, or the line at the left padded white;
-// rows past the raster white.
-std::vector<uint8_t> ExpectedGrey(const RasterPage& page, unsigned w, unsigned h);
-
 // The decoded page's bitmap, rows of (width * bitsPerDot / 8) bytes.
 std::vector<uint8_t> PageBits(const DecodedPage& page);
