@@ -308,41 +308,6 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
     EXPECT_EQ(Checked(PrinterJob(dir, PPDFixture{}, {truncated})).Commands("RESET").size(), 1u);
 }
 
-// The blank back of an odd two-sided job is sent as the job's real pages are:
-// same image command, same size, all white. (PLATFORM_M, without a duplexer,
-// prints such a job one-sided.)
-TEST_F(JobFailures, BlankBackCarriesWhatTheRealPagesCarry) {
-    struct Case {
-        const char* model;
-        unsigned resX;
-        const char* rasterImage;  // PLATFORM_C's image command, stripe height included
-    } cases[] = {
-        {"Norvex Orvane 210 Series", 600, "whole=1216x1200 raster=1216x768"},
-        {"Norvex Orvane 210 Series", 1200, "whole=2432x1200 raster=2432x384"},
-        {"Norvex Kavrin Series", 600, nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.model) + " at " + std::to_string(c.resX));
-        RasterPage page = Noise(c.resX == 1200 ? 2432 : 1216);
-        page.resX = c.resX;
-        page.duplex = true;
-        const JobRun job = Checked(PrinterJob(dir, Model(c.model), {page}, "Duplex=DuplexNoTumble"));
-        EXPECT_EQ(job.status, 0) << job.err;
-        ASSERT_EQ(job.decoded.pages.size(), 2u);
-        const DecodedPage &real = job.decoded.pages[0], &blank = job.decoded.pages[1];
-        EXPECT_TRUE(blank.complete);
-        EXPECT_EQ(blank.width, real.width);
-        EXPECT_EQ(blank.height, real.height);
-        const std::vector<uint8_t> bits = PageBits(blank);
-        EXPECT_TRUE(std::all_of(bits.begin(), bits.end(), [](uint8_t b) { return b == 0; }));
-        if (c.rasterImage) {
-            const auto images = job.Commands("RASTER_IMAGE");
-            ASSERT_EQ(images.size(), 2u);
-            for (const std::string& image : images) EXPECT_NE(image.find(c.rasterImage), std::string::npos) << image;
-        }
-    }
-}
-
 // The printer's connection is gone before the job is sent (a pipe whose reader
 // has gone: the filter must not die of SIGPIPE), or closes during the document
 // start or while page 2 goes out: status 1, one sentence names what was being

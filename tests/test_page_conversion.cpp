@@ -96,7 +96,8 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
         std::size_t pages;
         unsigned w, h;
         int turn;
-        std::vector<std::pair<const char*, const char*>> listed;  // command and fields the listing shows
+        std::vector<std::pair<const char*, const char*>> listed;  // command and fields its every line shows
+        bool blankBack = false;                                   // the last page is the blank back the job adds
         const char* margins = "0 0 0 0";                          // the PPD's, points
     } cases[] = {
         {"A4", PLATFORM_C, "", InkFrom(0), 1, 4800, 6780, 0,
@@ -128,24 +129,32 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
         {"two-sided header, Duplex=None", PLATFORM_C, "Duplex=None", longEdge, 2, 4800, 6780, 0, {}},
         {"one-sided header, Duplex=DuplexTumble", PLATFORM_C, "Duplex=DuplexTumble", InkFrom(0), 2, 4800, 6780, 0,
          {{"MACHINE_DUPLEX", ""}}},
+        // An odd two-sided job's blank back is sent as its real pages are: same size, same image command.
+        {"blank back", PLATFORM_C, "Duplex=DuplexNoTumble", InkFrom(0), 1, 4800, 6780, 0,
+         {{"RASTER_IMAGE", "whole=4800x6780 raster=4800x768 "}}, true},
+        {"blank back, 1200 x 600 dpi", PLATFORM_C, "Duplex=DuplexNoTumble", c1200, 1, 9600, 6780, 0,
+         {{"RASTER_IMAGE", "whole=9600x6780 raster=9600x384 "}}, true},
+        {"blank back", PLATFORM_Z, "Duplex=DuplexNoTumble", InkFrom(0), 1, 4736, 6780, 0, {}, true},
         {"ImageRotation", PLATFORM_Z, "ImageRotation=True", InkFrom(0), 1, 4736, 6780, 180, {}},
         // (500 - 20) / 72 x 600 = 4000; (700 - 20) / 72 x 600 = 5666.67, cut and rounded up to 8.
-        {"custom size", PLATFORM_Z, "", custom, 1, 4000, 5672, 0, {{"PAGE_SPEC", "paper=0 "}}, "10 10 10 10"},
+        {"custom size", PLATFORM_Z, "", custom, 1, 4000, 5672, 0, {{"PAGE_SPEC", "paper=0 "}}, false,
+         "10 10 10 10"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(PlatformName(c.platform)) + " " + c.what);
         const JobRun job = Print(PrinterJob(dir, Printer(c.platform, c.margins),
                                             std::vector<RasterPage>(c.pages, c.page), c.options));
-        EXPECT_EQ(job.decoded.pages.size(), c.pages);
-        if (job.decoded.pages.size() != c.pages) continue;
+        EXPECT_EQ(job.decoded.pages.size(), c.pages + c.blankBack);
+        if (job.decoded.pages.size() != c.pages + c.blankBack) continue;
         const DecodedPage& page = job.decoded.pages.back();
         const int negative = std::strstr(c.options, "NegativePrint") != nullptr;
         const int dpi1200 = std::strstr(c.options, "DPI1200") != nullptr;
         ASSERT_TRUE(page.complete);
         ASSERT_EQ(std::make_tuple(page.width, page.height, page.bitsPerDot), std::make_tuple(c.w, c.h, 1 + dpi1200));
         const unsigned sw = c.turn == 90 ? c.h : c.w, sh = c.turn == 90 ? c.w : c.h;
+        const RasterPage source = c.blankBack ? RasterPage{} : c.page;
         const std::vector<uint8_t> dots =
-            ExpectedDots(Turned(ExpectedGrey(c.page, sw, sh), sw, sh, c.turn), c.w, c.h, c.platform, negative, dpi1200);
+            ExpectedDots(Turned(ExpectedGrey(source, sw, sh), sw, sh, c.turn), c.w, c.h, c.platform, negative, dpi1200);
         EXPECT_TRUE(PageBits(page) == dots) << "the page differs from the halftone";
         if (!c.page.pixel) {  // the reference agrees: no toner, or all
             EXPECT_EQ(std::all_of(dots.begin(), dots.end(), [](uint8_t b) { return b == 0; }), negative == 0);
@@ -155,7 +164,11 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
         if (c.platform == PLATFORM_Z) {
             EXPECT_TRUE(job.Lists("COVERAGE", "thousands=" + std::to_string(dotCount / 1000))) << job.listing;
         }
-        for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
+        for (const auto& [command, fields] : c.listed) {
+            EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
+            for (const std::string& line : job.Commands(command))
+                EXPECT_NE(line.find(fields), std::string::npos) << line;
+        }
     }
 }
 
