@@ -26,21 +26,19 @@ RasterPage Noise(unsigned w = 1216, unsigned h = 1200) {
     return p;
 }
 
-// A listed model, which keeps its own platform whatever its PPD says; or
-// (nullptr) a model not in the list, which takes the PPD's in any case.
-PPDFixture Model(const char* modelName) {
-    PPDFixture f;
-    if (modelName) f.modelName = modelName;
-    f.platform = modelName ? "PLATFORM_M" : "platform_z";
-    f.manualDuplexText = "Turn the pages over";
-    return f;
-}
-
 // A printer known by its "PlatForm" entry, with the text that tells the user to turn the pages.
 PPDFixture Printer(const char* platform, const char* manualDuplexText) {
     PPDFixture f;
     f.platform = platform;
     f.manualDuplexText = manualDuplexText;
+    return f;
+}
+
+// A listed model, which keeps its own platform whatever its PPD says; or
+// (nullptr) a model not in the list, which takes the PPD's in any case.
+PPDFixture Model(const char* modelName) {
+    PPDFixture f = Printer(modelName ? "PLATFORM_M" : "platform_z", "Turn the pages over");
+    if (modelName) f.modelName = modelName;
     return f;
 }
 

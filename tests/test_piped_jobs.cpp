@@ -209,9 +209,8 @@ TEST_F(Cancellation, SlowPageGetsKeepAliveFillersBetweenCommands) {
     FilterProcess filter(Invocation("PLATFORM_C", {Page("black")}));
     const std::size_t body = PageStart(1) + kHeaderBytes;
     ASSERT_TRUE(filter.Feed(raster.data(), body));
-    const std::size_t rows = kSide, perStep = 48;
-    for (std::size_t row = 0; row < rows; row += perStep) {
-        ASSERT_TRUE(filter.Feed(raster.data() + body + row * kWidth, perStep * kWidth));
+    for (std::size_t row = 0; row < kSide; row += 48) {
+        ASSERT_TRUE(filter.Feed(raster.data() + body + row * kWidth, 48 * kWidth));
         usleep(1'000'000);  // 25 steps
     }
     const JobRun run = filter.Finish();
