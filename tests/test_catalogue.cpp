@@ -72,17 +72,16 @@ TEST(PaperTables, AreConsistent) {
 // across; 1/100 mm rounded up. Custom sizes lose the 12-point PPD margins
 // and a dot: (25 * 600/72 + 2) / 2 dots across.
 TEST(PaperTables, MarginsHoldWhatTheCropCutsOff) {
-    struct Case {
+    const struct {
         const PAPER_SIZE_INFO* table;
         int leftRight, bottomTop;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {gPaperSizeArray_Orvane, 446, 1056},         // custom sizes 105.2 dots; B5 (730 pt, 5835) 249.3
         {gPaperSizeArray_OrvaneMFP, 1019, 2055},     // EnvDL (313 pt, 2128) 240.7; (625 pt, 4724) 485.3
         {gPaperSizeArray_Dolvek_Serith, 520, 1056},  // Letter (613 pt, 4864) 122.7; B5 249.3
         {gPaperSizeArray_Lurran_Tessik, 520, 1039},  // Letter 122.7; Statement (613 pt, 4864) 245.3
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "table of " << c.table[0].strPageSize << " " << c.table[1].strPageSize);
         const UnprintableMargins m = LargestUnprintableMargins(c.table, kCustomMargin);
         EXPECT_EQ(m.leftRight, c.leftRight);
@@ -123,12 +122,11 @@ TEST(ModelList, DeviceIdsNameTheirModel) {
         bool isNorvex = false;
         EXPECT_EQ(ModelOfDeviceId(DeviceIdOf(m).c_str(), &isNorvex), &m) << m.name;
     }
-    struct Case {
+    const struct {
         const char* deviceId;
         const char* model;  // nullptr: none
         bool isNorvex;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"MFG:Norvex;MDL:Kavrin Series;", "Norvex Kavrin Series", true},
         {"MFG:Norvex;MDL:Kavrin;", "Norvex Kavrin Series", true},
         {"MFG:Norvex Inc.;MDL:Kavrin Series;", "Norvex Kavrin Series", true},
@@ -147,7 +145,7 @@ TEST(ModelList, DeviceIdsNameTheirModel) {
         {"MDL:Kavrin Series;", nullptr, false},
         {"", nullptr, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         bool isNorvex = !c.isNorvex;
         const NorvexModel* model = ModelOfDeviceId(c.deviceId, &isNorvex);
         EXPECT_STREQ(model != nullptr ? model->name : nullptr, c.model) << c.deviceId;

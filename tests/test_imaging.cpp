@@ -2,6 +2,7 @@
 // printer dots; our JBIG encoder against JBIG-KIT, the reference: the same
 // bytes for the suite's pages and for structured bitmaps, on every platform's
 // parameters.
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
@@ -165,8 +166,7 @@ void Compare(const Row& row) {
         ASSERT_EQ(JBIGCompress(bih, ours.data(), &a), 1);
         ASSERT_EQ(JBIGCompressWithJbigkit(bih, theirs.data(), &b), 1);
         const Bytes got(a.data, a.data + a.size), want(b.data, b.data + b.size);
-        std::size_t at = 0;
-        while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+        const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin();
         EXPECT_TRUE(got == want) << "band " << band << ": " << got.size() << " bytes against JBIG-KIT's "
                                  << want.size() << ", first difference at byte " << at;
         EXPECT_TRUE(ours == theirs) << "the padding bits are cleared alike";

@@ -146,11 +146,10 @@ TEST_F(ParallelEquality, PageOneGoesOutWhilePageTwoIsStalled) {
             FilterProcess filter(Invocation(platform, {Page("photo"), Page("text")}, threads));
             const std::size_t stall = PageStart(2) + kHeaderBytes + 600 * kWidth + kWidth / 2;
             ASSERT_TRUE(filter.Feed(raster.data(), stall));
-            const bool pageOneEnded = filter.WaitForOutput([](const std::vector<uint8_t>& out) {
+            EXPECT_TRUE(filter.WaitForOutput([](const std::vector<uint8_t>& out) {
                 const DecodeResult d = DecodeStream(out.data(), out.size(), DecodeOptions{});
                 return !d.pages.empty() && d.pages[0].complete;
-            });
-            EXPECT_TRUE(pageOneEnded) << "page 1 waited for page 2's input";
+            })) << "page 1 waited for page 2's input";
             ASSERT_TRUE(filter.Feed(raster.data() + stall, raster.size() - stall));
             const JobRun run = filter.Finish();
             EXPECT_EQ(run.status, 0) << run.err;
