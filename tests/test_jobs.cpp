@@ -287,8 +287,8 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
         PPDFixture ppd = Model(c.model);
         ppd.density = c.density;
         ppd.hwMargins = c.margins;
-        const JobRun job =
-            c.order.empty() ? Execute(PrinterJob(dir, ppd, c.pages)) : Checked(PrinterJob(dir, ppd, c.pages, c.options));
+        const Job printerJob = PrinterJob(dir, ppd, c.pages, c.options);
+        const JobRun job = c.order.empty() ? Execute(printerJob) : Checked(printerJob);
         const int errors = static_cast<int>(std::count_if(
             c.lines.begin(), c.lines.end(), [](const std::string& line) { return line.rfind("ERROR:", 0) == 0; }));
         const bool failed = errors > 0;

@@ -161,14 +161,12 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
         }
         const int dotCount =
             std::accumulate(dots.begin(), dots.end(), 0, [](int n, uint8_t b) { return n + __builtin_popcount(b); });
+        const std::vector<std::string> coverage = job.Commands("COVERAGE");  // the page's own is the last
         if (c.platform == PLATFORM_Z) {
-            EXPECT_TRUE(job.Lists("COVERAGE", "thousands=" + std::to_string(dotCount / 1000))) << job.listing;
+            ASSERT_FALSE(coverage.empty());
+            EXPECT_NE(coverage.back().find("thousands=" + std::to_string(dotCount / 1000)), std::string::npos);
         }
-        for (const auto& [command, fields] : c.listed) {
-            EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
-            for (const std::string& line : job.Commands(command))
-                EXPECT_NE(line.find(fields), std::string::npos) << line;
-        }
+        for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
     }
 }
 

@@ -302,9 +302,10 @@ std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded, D
 }
 
 bool JobRun::Lists(const std::string& name, const std::string& fields) const {
-    for (const std::string& line : Commands(name))
-        if (line.find(fields) != std::string::npos) return true;
-    return false;
+    const std::vector<std::string> lines = Commands(name);
+    return !lines.empty() && std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(fields) != std::string::npos;
+    });
 }
 
 JobRun Print(const Job& job) {

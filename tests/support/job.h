@@ -62,7 +62,7 @@ struct JobRun {
     bool HasLine(const std::string& line) const;
     int CountLinesStartingWith(const std::string& prefix) const;
     std::vector<int> PageOrder() const;  // page numbers as the printer receives them
-    // Listing lines of command `name` (e.g. "PAGE_SPEC"); whether one of them shows `fields`.
+    // Listing lines of command `name` (e.g. "PAGE_SPEC"); whether there are any and each shows `fields`.
     std::vector<std::string> Commands(const std::string& name) const;
     bool Lists(const std::string& name, const std::string& fields) const;
 };
