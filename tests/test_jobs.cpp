@@ -143,71 +143,57 @@ TEST_F(FilterEntry, RefusedJobsPrintNothing) {
 // fronts, the command, then the backs from the last; an odd job gets a blank
 // back where the output order says; collated copies repeat the fronts, then
 // the backs. The PPD's instruction (or a bare line) tells the user to turn
-// the pages.
+// the pages. Printers without a duplexer: pages rendered two-sided become
+// manual duplex where the PPD takes it (1 and 3, the command, a blank back for
+// 3, then 2) and print one-sided otherwise (PLATFORM_M), turned like any
+// front. The first page's sides hold for the whole job.
 TEST_F(CopiesAndDuplex, PagesComeInTheOrderOfTheOptions) {
     const struct {
-        int pages;
+        const char *platform, *support, *sides;  // SupportManualDuplex; a page each, '2': rendered two-sided
         const char* options;
         unsigned copies;
-        Order order;
+        Order order;  // PLATFORM_M's pages are numbered as they come
         int pageCopies;
-        std::size_t fronts;  // pages before the manual duplex command; 0: no command
-        const char* instruction;
-    } cases[] = {
-        {2, "Collate=True", 3, {1, 2, 1, 2, 1, 2}, 1, 0, ""},
-        {2, "", 3, {1, 2}, 3, 0, ""},
-        {4, "ManualDuplex=true", 1, {1, 3, 4, 2}, 1, 2, "Turn the pages over"},
-        {5, "ManualDuplex=true", 1, {1, 3, 5, 6, 4, 2}, 1, 3, "Turn the pages over"},
-        {5, "ManualDuplex=true outputorder=true", 1, {1, 3, 5, 4, 2, 6}, 1, 3, "Turn the pages over"},
-        {1, "ManualDuplex=true", 1, {1, 2}, 1, 1, "Turn the pages over"},
-        {3, "ManualDuplex=true Collate=true", 2, {1, 3, 1, 3, 4, 2, 4, 2}, 1, 4, "Turn the pages over"},
-        {2, "ManualDuplex=true", 1, {1, 2}, 1, 1, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.pages << " pages, " << c.options << ", " << c.copies << " copies");
-        const JobRun job = PrintPages(c.pages, c.options, c.copies, Printer("PLATFORM_C", c.instruction));
-        EXPECT_EQ(job.PageOrder(), c.order);
-        for (const DecodedPage& page : job.decoded.pages) EXPECT_EQ(page.copies, c.pageCopies);
-        EXPECT_EQ(job.Commands("RESET").size(), 1u);
-        const auto manual = job.Commands("MANUAL_DUPLEX");
-        ASSERT_EQ(manual.size(), c.fronts == 0 ? 0u : 1u);
-        if (c.fronts == 0) continue;
-        const std::size_t at = std::stoul(manual[0]);
-        EXPECT_EQ(std::count_if(job.decoded.pages.begin(), job.decoded.pages.end(),
-                                [&](const DecodedPage& page) { return page.offset < at; }),
-                  static_cast<std::ptrdiff_t>(c.fronts));
-        EXPECT_TRUE(job.HasLine(std::string("INFO:") + c.instruction));
-    }
-}
-
-// Printers without a duplexer: pages rendered two-sided become manual duplex
-// where the PPD takes it (1 and 3, the command, a blank back for 3, then 2)
-// and print one-sided otherwise (PLATFORM_M), turned like any front. The first
-// page's sides hold for the whole job.
-TEST_F(CopiesAndDuplex, TwoSidedPagesOnPrintersWithoutADuplexer) {
-    const struct {
-        const char *platform, *support, *sides;
-        Order order;          // PLATFORM_M's pages are numbered as they come
-        std::size_t second;   // where page 2 goes, the same as page 1; 0: not compared
         const char* command;  // the manual duplex command; nullptr: none
+        std::size_t fronts;   // pages before it; 0: not compared
+        std::size_t second;   // where page 2 goes, the same as page 1; 0: not compared
+        const char* instruction = "Turn the pages over";
     } cases[] = {
-        {"PLATFORM_M", "True", "222", {1, 2, 3, 4}, 3, "MANUAL_DUPLEX_CMD"},
-        {"PLATFORM_M", "", "222", {1, 2, 3}, 1, nullptr},
-        {"PLATFORM_Z", "true", "12", {1, 2}, 0, nullptr},
-        {"PLATFORM_Z", "true", "211", {1, 3, 4, 2}, 0, "MANUAL_DUPLEX"},
+        {"PLATFORM_C", "", "11", "Collate=True", 3, {1, 2, 1, 2, 1, 2}, 1, nullptr, 0, 0},
+        {"PLATFORM_C", "", "11", "", 3, {1, 2}, 3, nullptr, 0, 0},
+        {"PLATFORM_C", "", "1111", "ManualDuplex=true", 1, {1, 3, 4, 2}, 1, "MANUAL_DUPLEX", 2, 0},
+        {"PLATFORM_C", "", "11111", "ManualDuplex=true", 1, {1, 3, 5, 6, 4, 2}, 1, "MANUAL_DUPLEX", 3, 0},
+        {"PLATFORM_C", "", "11111", "ManualDuplex=true outputorder=true", 1, {1, 3, 5, 4, 2, 6}, 1, "MANUAL_DUPLEX",
+         3, 0},
+        {"PLATFORM_C", "", "1", "ManualDuplex=true", 1, {1, 2}, 1, "MANUAL_DUPLEX", 1, 0},
+        {"PLATFORM_C", "", "111", "ManualDuplex=true Collate=true", 2, {1, 3, 1, 3, 4, 2, 4, 2}, 1, "MANUAL_DUPLEX", 4,
+         0},
+        {"PLATFORM_C", "", "11", "ManualDuplex=true", 1, {1, 2}, 1, "MANUAL_DUPLEX", 1, 0, ""},
+        {"PLATFORM_M", "True", "222", "", 1, {1, 2, 3, 4}, 1, "MANUAL_DUPLEX_CMD", 0, 3},
+        {"PLATFORM_M", "", "222", "", 1, {1, 2, 3}, 1, nullptr, 0, 1},
+        {"PLATFORM_Z", "true", "12", "", 1, {1, 2}, 1, nullptr, 0, 0},
+        {"PLATFORM_Z", "true", "211", "", 1, {1, 3, 4, 2}, 1, "MANUAL_DUPLEX", 0, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.platform << ", SupportManualDuplex " << c.support << ", " << c.sides);
-        PPDFixture ppd = Printer(c.platform, "Turn the pages over");
+        SCOPED_TRACE(testing::Message() << c.platform << " " << c.sides << ", " << c.options << ", " << c.copies
+                                        << " copies, SupportManualDuplex " << c.support);
+        PPDFixture ppd = Printer(c.platform, c.instruction);
         ppd.supportManualDuplex = c.support;
-        const JobRun job = PrintPages(static_cast<int>(std::strlen(c.sides)), "", 1, ppd, c.sides);
+        const JobRun job = PrintPages(static_cast<int>(std::strlen(c.sides)), c.options, c.copies, ppd, c.sides);
         ASSERT_EQ(job.PageOrder(), c.order);
+        for (const DecodedPage& page : job.decoded.pages) EXPECT_EQ(page.copies, c.pageCopies);
+        EXPECT_EQ(job.Commands("RESET").size(), std::strcmp(c.platform, "PLATFORM_M") ? 1u : 0u);  // one document
         for (const char* command : {"MANUAL_DUPLEX", "MANUAL_DUPLEX_CMD"})
             EXPECT_EQ(job.Commands(command).size(), c.command && !std::strcmp(c.command, command) ? 1u : 0u);
-        EXPECT_EQ(job.HasLine("INFO:Turn the pages over"), c.command != nullptr);
+        EXPECT_EQ(job.HasLine(std::string("INFO:") + c.instruction), c.command != nullptr);
         if (c.second) {
             EXPECT_EQ(PageBits(job.decoded.pages[0]), PageBits(job.decoded.pages[c.second])) << "a page turned";
         }
+        if (c.fronts == 0) continue;
+        const std::size_t at = std::stoul(job.Commands(c.command).at(0));
+        EXPECT_EQ(std::count_if(job.decoded.pages.begin(), job.decoded.pages.end(),
+                                [&](const DecodedPage& page) { return page.offset < at; }),
+                  static_cast<std::ptrdiff_t>(c.fronts));
     }
 }
 
