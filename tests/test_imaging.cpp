@@ -199,9 +199,8 @@ TEST(JbigEncoder, WritesJbigkitsBytes) {
         {"black",             PLATFORM_Z,  513,  513, 0, false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.bitmap) + " on platform " + std::to_string(row.platform) +
-                     (row.twoBit ? ", 2-bit" : "") + ", " + std::to_string(row.width) + " x " +
-                     std::to_string(row.height));
+        SCOPED_TRACE(testing::Message() << row.bitmap << " on platform " << row.platform
+                                        << (row.twoBit ? ", 2-bit" : "") << ", " << row.width << " x " << row.height);
         Compare(row);
     }
 }

@@ -42,8 +42,6 @@ PPDFixture Model(const char* modelName) {
     return f;
 }
 
-using Order = std::vector<int>;
-
 class Jobs : public ::testing::Test {
 protected:
     JobRun Checked(const Job& job) {
@@ -152,7 +150,7 @@ TEST_F(CopiesAndDuplex, PagesComeInTheOrderOfTheOptions) {
         const char *platform, *support, *sides;  // SupportManualDuplex; a page each, '2': rendered two-sided
         const char* options;
         unsigned copies;
-        Order order;  // PLATFORM_M's pages are numbered as they come
+        std::vector<int> order;  // PLATFORM_M's pages are numbered as they come
         int pageCopies;
         const char* command;  // the manual duplex command; nullptr: none
         std::size_t fronts;   // pages before it; 0: not compared
