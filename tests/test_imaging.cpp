@@ -107,8 +107,7 @@ Bytes SuitePage(const std::string& kind, unsigned w, unsigned h, int platform, i
             else if (kind == "photo")
                 g = static_cast<uint8_t>((x / 5 + y / 7 + ((x * 2654435761u) >> 28)) & 0xFF);
             else if (kind == "mixed")
-                g = y < h / 2 ? ((y % 40 < 12 && (x * 7 + y) % 23 < 9) ? 0 : 255)
-                              : static_cast<uint8_t>(x * 255 / w);
+                g = y < h / 2 ? ((y % 40 < 12 && (x * 7 + y) % 23 < 9) ? 0 : 255) : static_cast<uint8_t>(x * 255 / w);
         }
     return ExpectedDots(grey, w, h, platform, 0, twoBit);
 }

@@ -193,8 +193,7 @@ TEST_F(Cancellation, InTheMiddleOfPageThree) {
         ASSERT_NE(lastStart, std::string::npos);
         // Only the decoder's complaints (a page and a document left open) follow.
         std::istringstream rest(lines.substr(lines.find('\n', lastStart) + 1));
-        for (std::string line; std::getline(rest, line);)
-            EXPECT_NE(line.find("!!"), std::string::npos) << line;
+        for (std::string line; std::getline(rest, line);) EXPECT_NE(line.find("!!"), std::string::npos) << line;
     }
 }
 

@@ -235,8 +235,7 @@ bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
     return WaitFor([&] { return !FirstLine(scratch_.File("stderr"), prefix).empty(); }, timeoutMs);
 }
 
-bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
-                                  int timeoutMs) {
+bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done, int timeoutMs) {
     return WaitFor([&] {
         const std::string out = ReadAll(scratch_.File("stdout"));
         return done(std::vector<uint8_t>(out.begin(), out.end()));

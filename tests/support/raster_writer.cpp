@@ -38,8 +38,7 @@ bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, 
         h.NumCopies = page.copies;
         if (page.edit) page.edit(h);
         ok = cupsRasterWriteHeader2(ras, &h) != 0;
-        const unsigned lines =
-            page.linesWritten < 0 ? page.height : static_cast<unsigned>(page.linesWritten);
+        const unsigned lines = page.linesWritten < 0 ? page.height : static_cast<unsigned>(page.linesWritten);
         for (unsigned y = 0; ok && y < lines; ++y) {
             std::vector<uint8_t> line = PageLine(page, y);
             line.resize(h.cupsBytesPerLine, 255);
