@@ -90,6 +90,8 @@ int main(int argc, char* argv[]) {
          })},
          true},
         {"c-negative", 0, 9, {small}, false},
+        // PLATFORM_Z's bands go to the workers only after the quarter turn; negative print on them.
+        {"z-negative-a5-long-edge", 1, 9, {Page(421, 595)}, false},
         // These two printers' PPDs have margins of their own: a page that leaves room inside them.
         {"c-platform-entry-custom-size", 4, 13, {Page(72, 72)}, false},
         {"m-platform-entry-manual-duplex", 5, 15, {Page(72, 72), Page(72, 72)}, true},

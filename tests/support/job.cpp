@@ -36,6 +36,13 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The file's first line starting with `prefix`; "" if none.
+std::string FirstLine(const std::string& path, const std::string& prefix) {
+    for (const std::string& line : Lines(ReadAll(path)))
+        if (StartsWith(line, prefix)) return line;
+    return "";
+}
+
 // Starts the program with standard input from `inputFd` (or the invocation's
 // file) and the output in files of `dir`.
 pid_t Start(const Job& inv, const TempDir& dir, int inputFd) {
@@ -125,8 +132,13 @@ JobRun RunInProcess(const Job& inv) {
     gInProcessLimit = inv.outputLimit;
     gWritesAfterClose = -1;
     JobRun run;
+    // The job catches SIGTERM; a child forked later must not show that handler
+    // before its own program has installed one.
+    struct sigaction term {};
+    sigaction(SIGTERM, nullptr, &term);
     testing::internal::CaptureStderr();
     run.status = RunJob(request);
+    sigaction(SIGTERM, &term, nullptr);
     run.err = testing::internal::GetCapturedStderr();
     run.errLines = Lines(run.err);
     run.out = gInProcessOut;
@@ -135,6 +147,26 @@ JobRun RunInProcess(const Job& inv) {
     for (const auto& [name, value] : saved) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
     return run;
 }
+
+// The printer's 600 dpi screen as its data sheet prints it: rows 0 to 7; rows 8
+// to 15 are rows 0 to 7 with their halves exchanged.
+constexpr uint8_t kScreen600[8][16] = {
+    {6, 82, 233, 254, 251, 226, 70, 5, 7, 85, 235, 255, 252, 228, 73, 5},
+    {55, 121, 165, 218, 211, 152, 114, 49, 57, 122, 167, 220, 213, 156, 115, 47},
+    {199, 134, 105, 41, 27, 95, 126, 192, 202, 136, 107, 45, 31, 97, 123, 190},
+    {243, 180, 18, 3, 1, 13, 172, 238, 244, 182, 19, 3, 1, 12, 170, 237},
+    {248, 222, 65, 4, 10, 79, 232, 253, 250, 224, 67, 4, 9, 76, 230, 252},
+    {208, 145, 109, 53, 62, 119, 162, 216, 210, 149, 112, 51, 59, 117, 159, 215},
+    {22, 88, 131, 197, 206, 142, 102, 38, 24, 91, 128, 195, 204, 139, 100, 34},
+    {2, 16, 177, 241, 247, 187, 21, 2, 1, 15, 175, 240, 245, 185, 20, 2},
+};
+
+unsigned Threshold(unsigned row, unsigned column) {
+    return kScreen600[row % 8][(column + (row % 16 >= 8 ? 8 : 0)) % 16];
+}
+
+// The 2-bit dot of a tone code: 0, then 1 up to 23, 2 up to 63, 3 above.
+unsigned TwoBitDot(int code) { return code == 0 ? 0 : code <= 23 ? 1 : code <= 63 ? 2 : 3; }
 
 }  // namespace
 
@@ -200,15 +232,10 @@ static bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 }
 
 bool FilterProcess::WaitForLine(const std::string& prefix, int timeoutMs) {
-    return WaitFor([&] {
-        for (const std::string& line : Lines(ReadAll(scratch_.File("stderr"))))
-            if (StartsWith(line, prefix)) return true;
-        return false;
-    }, timeoutMs);
+    return WaitFor([&] { return !FirstLine(scratch_.File("stderr"), prefix).empty(); }, timeoutMs);
 }
 
-bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
-                                  int timeoutMs) {
+bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done, int timeoutMs) {
     return WaitFor([&] {
         const std::string out = ReadAll(scratch_.File("stdout"));
         return done(std::vector<uint8_t>(out.begin(), out.end()));
@@ -217,10 +244,8 @@ bool FilterProcess::WaitForOutput(const std::function<bool(const std::vector<uin
 
 bool FilterProcess::WaitForTermHandler(int timeoutMs) {
     return WaitFor([&] {
-        for (const std::string& line : Lines(ReadAll("/proc/" + std::to_string(pid_) + "/status")))
-            if (StartsWith(line, "SigCgt:"))
-                return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) == 1;
-        return false;
+        const std::string caught = FirstLine("/proc/" + std::to_string(pid_) + "/status", "SigCgt:");
+        return !caught.empty() && (std::stoull(caught.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1) == 1;
     }, timeoutMs);
 }
 
@@ -254,8 +279,7 @@ std::vector<int> JobRun::PageOrder() const {
 
 std::vector<std::string> JobRun::Commands(const std::string& name) const {
     std::vector<std::string> lines;
-    std::istringstream in(listing);
-    for (std::string line; std::getline(in, line);) {
+    for (const std::string& line : Lines(listing)) {
         std::istringstream fields(line);
         std::string offset, command;
         fields >> offset >> command;
@@ -277,9 +301,10 @@ std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded, D
 }
 
 bool JobRun::Lists(const std::string& name, const std::string& fields) const {
-    for (const std::string& line : Commands(name))
-        if (line.find(fields) != std::string::npos) return true;
-    return false;
+    const std::vector<std::string> lines = Commands(name);
+    return !lines.empty() && std::all_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(fields) != std::string::npos;
+    });
 }
 
 JobRun Print(const Job& job) {
@@ -299,33 +324,6 @@ JobRun RunDecoder(const std::vector<std::string>& args, const std::vector<uint8_
 }
 
 std::string RasterBytes(const Job& job) { return ReadAll(job.input); }
-
-namespace {
-
-// The printer's 600 dpi screen as its data sheet prints it: rows 0 to 7; rows 8
-// to 15 are rows 0 to 7 with their halves exchanged.
-constexpr uint8_t kScreen600[8][16] = {
-    {6, 82, 233, 254, 251, 226, 70, 5, 7, 85, 235, 255, 252, 228, 73, 5},
-    {55, 121, 165, 218, 211, 152, 114, 49, 57, 122, 167, 220, 213, 156, 115, 47},
-    {199, 134, 105, 41, 27, 95, 126, 192, 202, 136, 107, 45, 31, 97, 123, 190},
-    {243, 180, 18, 3, 1, 13, 172, 238, 244, 182, 19, 3, 1, 12, 170, 237},
-    {248, 222, 65, 4, 10, 79, 232, 253, 250, 224, 67, 4, 9, 76, 230, 252},
-    {208, 145, 109, 53, 62, 119, 162, 216, 210, 149, 112, 51, 59, 117, 159, 215},
-    {22, 88, 131, 197, 206, 142, 102, 38, 24, 91, 128, 195, 204, 139, 100, 34},
-    {2, 16, 177, 241, 247, 187, 21, 2, 1, 15, 175, 240, 245, 185, 20, 2},
-};
-
-unsigned Threshold(unsigned row, unsigned column) {
-    row %= 16;
-    column %= 16;
-    if (row >= 8) column = (column + 8) % 16;
-    return kScreen600[row % 8][column];
-}
-
-// The 2-bit dot of a tone code: 0, then 1 up to 23, 2 up to 63, 3 above.
-unsigned TwoBitDot(int code) { return code == 0 ? 0 : code <= 23 ? 1 : code <= 63 ? 2 : 3; }
-
-}  // namespace
 
 // Ordered dither against the 600 dpi screen, tiled from the top left corner,
 // written out from the printer's halftone rule one dot at a time: a dot where
@@ -357,21 +355,6 @@ std::vector<uint8_t> ExpectedDots(const std::vector<uint8_t>& grey, unsigned w, 
         }
     }
     return dots;
-}
-
-std::vector<uint8_t> ExpectedGrey(const RasterPage& page, unsigned w, unsigned h) {
-    std::vector<uint8_t> grey(std::size_t{w} * h, 0xFF);
-    const unsigned lines = page.linesWritten < 0 ? page.height : page.linesWritten;
-    for (unsigned y = 0; y < h && y < lines; ++y) {
-        const std::vector<uint8_t> line = PageLine(page, y);
-        if (line.size() > w) {
-            const std::size_t start = (line.size() - w) / 2;
-            std::copy(line.begin() + start, line.begin() + start + w, grey.begin() + std::size_t{y} * w);
-        } else {
-            std::copy(line.begin(), line.end(), grey.begin() + std::size_t{y} * w);
-        }
-    }
-    return grey;
 }
 
 std::vector<uint8_t> PageBits(const DecodedPage& page) {

@@ -34,14 +34,13 @@ struct Job {
     std::string ppd;               // value of PPD; empty: variable not set
     std::string input;             // file on standard input; empty: /dev/null
     std::vector<std::string> env;  // extra NAME=value entries
-    // Started with SIGALRM blocked: the keep-alive timer never fires, so the
-    // stream has no filler wherever a slow run would have had one.
+    // SIGALRM blocked: the keep-alive timer never fires, so the stream has no
+    // filler wherever a slow run would have had one.
     bool noKeepAlive = false;
-    // Standard output is a pipe whose reader has gone (a printer switched off).
-    bool closedOutput = false;
-    // The job runs in this process (RunJob, not interactive: no keep-alive and
-    // no pause before the backs of manual duplex), the printer stream kept in
-    // memory; the connection closes once the printer has outputLimit bytes.
+    bool closedOutput = false;  // standard output is a pipe whose reader has gone
+    // Run in this process (RunJob, not interactive: no keep-alive and no pause
+    // before the backs of manual duplex), the printer stream kept in memory; the
+    // connection closes once the printer has outputLimit bytes.
     bool inProcess = false;
     std::size_t outputLimit = SIZE_MAX;
 };
@@ -56,19 +55,15 @@ struct JobRun {
     std::vector<uint8_t> out;
     std::string err;
     std::vector<std::string> errLines;
-    // In process: blocks the filter offered after the connection had closed.
-    int writesAfterClose = 0;
-    // Filled by Print.
-    DecodeResult decoded;
-    std::string listing;      // one line per command, as norvexdecode lists them
+    int writesAfterClose = 0;  // in process: blocks offered after the connection closed
+    DecodeResult decoded;      // filled by Print
+    std::string listing;       // filled by Print: one line per command, as norvexdecode lists them
 
     bool HasLine(const std::string& line) const;
     int CountLinesStartingWith(const std::string& prefix) const;
-    // Page numbers in the order the printer receives the pages.
-    std::vector<int> PageOrder() const;
-    // Listing lines whose command name is `name` (e.g. "PAGE_SPEC").
+    std::vector<int> PageOrder() const;  // page numbers as the printer receives them
+    // Listing lines of command `name` (e.g. "PAGE_SPEC"); whether there are any and each shows `fields`.
     std::vector<std::string> Commands(const std::string& name) const;
-    // Whether a listing line of command `name` shows `fields`.
     bool Lists(const std::string& name, const std::string& fields) const;
 };
 
@@ -80,8 +75,7 @@ JobRun RunDecoder(const std::vector<std::string>& args, const std::vector<uint8_
 // Decodes a stream and returns its listing (one line per command).
 std::string Listing(const std::vector<uint8_t>& stream, DecodeResult* decoded = nullptr,
                     DecodeOptions options = DecodeOptions());
-// The job's raster file, whole.
-std::string RasterBytes(const Job& job);
+std::string RasterBytes(const Job& job);  // the job's raster file, whole
 
 // A running job whose standard input the test feeds (a pipe), for slow
 // rasters, stalls and cancellation.
@@ -94,12 +88,10 @@ public:
 
     // Writes raster bytes to the filter's standard input; false once it is closed.
     bool Feed(const void* data, std::size_t size);
-    // Waits until standard error has a line starting with `prefix` (or timeout).
+    // Wait (up to a timeout) for a standard error line starting with `prefix`,
+    // a printer stream written so far that satisfies `done`, the SIGTERM handler.
     bool WaitForLine(const std::string& prefix, int timeoutMs = 30000);
-    // Waits until the printer stream written so far satisfies `done` (or timeout).
-    bool WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done,
-                       int timeoutMs = 30000);
-    // Waits until the filter has its SIGTERM handler in place (or timeout).
+    bool WaitForOutput(const std::function<bool(const std::vector<uint8_t>&)>& done, int timeoutMs = 30000);
     bool WaitForTermHandler(int timeoutMs = 10000);
     void Signal(int signal);
     // Closes the input, waits for the exit and collects the output.
@@ -112,13 +104,8 @@ private:
 };
 
 // The dots a grey page becomes: the reference halftone of `grey` (w x h bytes).
-std::vector<uint8_t> ExpectedDots(const std::vector<uint8_t>& grey, unsigned w, unsigned h,
-                                  int platform, int negative = 0, int dpi1200 = 0);
-
-// The grey page the filter should build from a raster page for a printer image
-// of w x h: each line's middle w bytes, or the line at the left padded white;
-// rows past the raster white.
-std::vector<uint8_t> ExpectedGrey(const RasterPage& page, unsigned w, unsigned h);
+std::vector<uint8_t> ExpectedDots(const std::vector<uint8_t>& grey, unsigned w, unsigned h, int platform,
+                                  int negative = 0, int dpi1200 = 0);
 
 // The decoded page's bitmap, rows of (width * bitsPerDot / 8) bytes.
 std::vector<uint8_t> PageBits(const DecodedPage& page);

@@ -1,7 +1,6 @@
 // Writes CUPS raster files with libcups's raster writer.
 #include "support/raster_writer.h"
 
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,8 +19,7 @@ bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, 
     bool ok = ras != nullptr;
     for (const RasterPage& page : pages) {
         if (!ok) break;
-        cups_page_header2_t h;
-        std::memset(&h, 0, sizeof h);
+        cups_page_header2_t h{};
         h.cupsWidth = page.width;
         h.cupsHeight = page.height;
         h.cupsBitsPerColor = page.bitsPerColor;
@@ -38,11 +36,9 @@ bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, 
         h.Duplex = page.duplex ? CUPS_TRUE : CUPS_FALSE;
         h.Tumble = page.tumble ? CUPS_TRUE : CUPS_FALSE;
         h.NumCopies = page.copies;
-        std::strcpy(h.MediaColor, "");
         if (page.edit) page.edit(h);
         ok = cupsRasterWriteHeader2(ras, &h) != 0;
-        const unsigned lines =
-            page.linesWritten < 0 ? page.height : static_cast<unsigned>(page.linesWritten);
+        const unsigned lines = page.linesWritten < 0 ? page.height : static_cast<unsigned>(page.linesWritten);
         for (unsigned y = 0; ok && y < lines; ++y) {
             std::vector<uint8_t> line = PageLine(page, y);
             line.resize(h.cupsBytesPerLine, 255);

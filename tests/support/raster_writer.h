@@ -33,8 +33,7 @@ struct RasterPage {
 
 // Writes the pages to `path`; returns false when libcups refuses. Compressed
 // (CUPS_RASTER_WRITE_COMPRESSED), a page of few patterns takes a few KB.
-bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages,
-                 cups_mode_t mode = CUPS_RASTER_WRITE);
+bool WriteRaster(const std::string& path, const std::vector<RasterPage>& pages, cups_mode_t mode = CUPS_RASTER_WRITE);
 
 // The page's grey lines as the filter reads them (bytesPerLine each).
 std::vector<uint8_t> PageLine(const RasterPage& page, unsigned y);

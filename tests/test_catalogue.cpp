@@ -1,8 +1,12 @@
-// Paper tables, model list, page size lookups and the oversize page override.
+// The catalogue as the filter reads it: paper tables, model list, page size
+// lookups and the oversize page override; the job options and the PPD
+// defaults on PLATFORM_Z; the generated PPDs.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -11,9 +15,13 @@
 #include "catalogue/model_list.h"
 #include "catalogue/paper_lookup.h"
 #include "catalogue/paper_tables.h"
+#include "catalogue/platform_traits.h"
 #include "common/platform.h"
 #include "rastertoNorvex/cups_binding.h"
+#include "rastertoNorvex/job_options.h"
+#include "rastertoNorvex/job_state.h"
 #include "rastertoNorvex/paper_override.h"
+#include "support/job.h"
 
 namespace {
 
@@ -64,17 +72,16 @@ TEST(PaperTables, AreConsistent) {
 // across; 1/100 mm rounded up. Custom sizes lose the 12-point PPD margins
 // and a dot: (25 * 600/72 + 2) / 2 dots across.
 TEST(PaperTables, MarginsHoldWhatTheCropCutsOff) {
-    struct Case {
+    const struct {
         const PAPER_SIZE_INFO* table;
         int leftRight, bottomTop;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {gPaperSizeArray_Orvane, 446, 1056},         // custom sizes 105.2 dots; B5 (730 pt, 5835) 249.3
         {gPaperSizeArray_OrvaneMFP, 1019, 2055},     // EnvDL (313 pt, 2128) 240.7; (625 pt, 4724) 485.3
         {gPaperSizeArray_Dolvek_Serith, 520, 1056},  // Letter (613 pt, 4864) 122.7; B5 249.3
         {gPaperSizeArray_Lurran_Tessik, 520, 1039},  // Letter 122.7; Statement (613 pt, 4864) 245.3
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "table of " << c.table[0].strPageSize << " " << c.table[1].strPageSize);
         const UnprintableMargins m = LargestUnprintableMargins(c.table, kCustomMargin);
         EXPECT_EQ(m.leftRight, c.leftRight);
@@ -115,12 +122,11 @@ TEST(ModelList, DeviceIdsNameTheirModel) {
         bool isNorvex = false;
         EXPECT_EQ(ModelOfDeviceId(DeviceIdOf(m).c_str(), &isNorvex), &m) << m.name;
     }
-    struct Case {
+    const struct {
         const char* deviceId;
         const char* model;  // nullptr: none
         bool isNorvex;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"MFG:Norvex;MDL:Kavrin Series;", "Norvex Kavrin Series", true},
         {"MFG:Norvex;MDL:Kavrin;", "Norvex Kavrin Series", true},
         {"MFG:Norvex Inc.;MDL:Kavrin Series;", "Norvex Kavrin Series", true},
@@ -139,7 +145,7 @@ TEST(ModelList, DeviceIdsNameTheirModel) {
         {"MDL:Kavrin Series;", nullptr, false},
         {"", nullptr, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         bool isNorvex = !c.isNorvex;
         const NorvexModel* model = ModelOfDeviceId(c.deviceId, &isNorvex);
         EXPECT_STREQ(model != nullptr ? model->name : nullptr, c.model) << c.deviceId;
@@ -181,6 +187,93 @@ TEST(PageSizeOverride, OnlyOversizedPagesTakeANamedPaperOfTheTable) {
         EXPECT_EQ(std::make_pair(header.PageSize[0], header.PageSize[1]), std::make_pair(c.wantW, c.wantH))
             << c.w << "x" << c.h << " " << (c.pageSize ? c.pageSize : "(none)");
     }
+}
+
+class JobOptions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitCUPSIMAGEDLL();
+        InitCUPSDLL();
+    }
+    using PPD = std::unique_ptr<ppd_file_t, void (*)(ppd_file_t*)>;
+    static PPD Open(const std::string& path) { return PPD(pfppdOpenFile(path.c_str()), pfppdClose); }
+    static PPD Generated(const char* file) { return Open(std::string(NORVEX_PPD_DIR) + "/" + file); }
+    // The option text on PLATFORM_Z after the PPD defaults are added.
+    std::string Complete(ppd_file_t* ppd, const std::string& argv5) {
+        EXPECT_NE(ppd, nullptr);
+        std::vector<char> parameters(kParametersSize, '\0');
+        std::strcpy(parameters.data(), argv5.c_str());
+        checkOptionKey(parameters.data(), argv5.c_str(), ppd);
+        return parameters.data();
+    }
+
+    TempDir dir;
+};
+
+// Every vendor option of the catalogue is one the filter reads: "keyword=True" sets it.
+TEST_F(JobOptions, CatalogueOptionsAreReadByTheFilter) {
+    for (const VendorOption& option : kVendorOptions) {
+        PrintFuncTable table = kPrintFuncTemplate;
+        cups_option_t* options = nullptr;
+        const int count = pfcupsParseOptions((std::string(option.keyword) + "=True").c_str(), 0, &options);
+        cups_page_header2_t header{};
+        GetFunctionValue(table.data(), count, options, &header);
+        cupsFreeOptions(count, options);
+        const auto read = std::find_if(table.begin(), table.end(),
+                                       [&](const auto& f) { return std::strcmp(f.name, option.keyword) == 0; });
+        ASSERT_NE(read, table.end()) << option.keyword;
+        EXPECT_EQ(read->value, 1) << option.keyword;
+    }
+}
+
+// True flags and densities 0, 2 and 4 are added unless the job names the
+// option; a missing option adds nothing; an addition that does not fit is left out.
+TEST_F(JobOptions, PPDDefaultsAreAddedOnPlatformZ) {
+    const std::string full(kParametersSize - 5, 'x');
+    const struct {
+        const char *tonerMode, *imageRotation, *negativePrint, *density;
+        std::string argv5, expected;
+    } cases[] = {
+        {"True", "False", "False", "4", "Collate=True", "Collate=True TonerMode Density=4"},
+        {"True", "False", "False", "3", "", " TonerMode"},
+        {"True", "False", "False", "0", "noTonerMode Density=3", "noTonerMode Density=3"},
+        {"False", "", "False", "", "", ""},
+        {"False", "False", "True", "2", full, full},
+    };
+    for (const auto& c : cases) {
+        PPDFixture f;
+        f.tonerMode = c.tonerMode;
+        f.imageRotation = c.imageRotation;
+        f.negativePrint = c.negativePrint;
+        f.density = c.density;
+        EXPECT_EQ(Complete(Open(WritePPD(dir.File("t.ppd"), f)).get(), c.argv5), c.expected);
+    }
+}
+
+// The IPP-reason entries come back whole through the filter's own binding.
+// (The build's PPD check holds the rest of each PPD against the model list.)
+TEST_F(JobOptions, GeneratedPPDsCarryThePlatformAndManualDuplexEntries) {
+    const struct {
+        const char *file, *platform, *supportManualDuplex;
+    } cases[] = {
+        {"norvex-orvane-210.ppd", "PLATFORM_C", "FALSE"},
+        {"norvex-kavrin.ppd", "PLATFORM_Z", "TRUE"},
+        {"norvex-varda-m660.ppd", "PLATFORM_M", "FALSE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const PPD ppd = Generated(c.file);
+        ASSERT_NE(ppd, nullptr);
+        for (auto [keyword, text] : {std::make_pair("PlatForm", c.platform),
+                                     std::make_pair("SupportManualDuplex", c.supportManualDuplex),
+                                     std::make_pair("MDuplex", kTurnPagesText)}) {
+            char buffer[kPPDTextSize];
+            EXPECT_TRUE(GetPPDText(ppd.get(), keyword, buffer)) << keyword;
+            EXPECT_STREQ(buffer, text);
+        }
+    }
+    // Every option the filter looks for on PLATFORM_Z is there: only the density is added.
+    EXPECT_EQ(Complete(Generated("norvex-kavrin.ppd").get(), ""), " Density=2");
 }
 
 }  // namespace

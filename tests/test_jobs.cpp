@@ -1,11 +1,14 @@
-// Jobs that cannot print as sent: the printer still gets only whole, valid
-// commands, CUPS gets the reason and status 1, no page is lost and no spool
-// file is left behind.
+// Whole jobs: the filter as CUPS starts it (arguments, input, PPD, page loop,
+// exit status); the order in which the printer gets the pages for copies,
+// collation and manual duplex; jobs that cannot print as sent: the printer
+// still gets only whole, valid commands, CUPS gets the reason and status 1, no
+// page is lost. No job leaves a spool file behind.
 #include <algorithm>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -23,22 +26,47 @@ RasterPage Noise(unsigned w = 1216, unsigned h = 1200) {
     return p;
 }
 
-// A listed model, which keeps its own platform whatever its PPD says; or
-// (nullptr) a model not in the list, which takes the PPD's in any case.
-PPDFixture Model(const char* modelName) {
+// A printer known by its "PlatForm" entry, with the text that tells the user to turn the pages.
+PPDFixture Printer(const char* platform, const char* manualDuplexText) {
     PPDFixture f;
-    if (modelName) f.modelName = modelName;
-    f.platform = modelName ? "PLATFORM_M" : "platform_z";
-    f.manualDuplexText = "Turn the pages over";
+    f.platform = platform;
+    f.manualDuplexText = manualDuplexText;
     return f;
 }
 
-class JobFailures : public ::testing::Test {
+// A listed model, which keeps its own platform whatever its PPD says; or
+// (nullptr) a model not in the list, which takes the PPD's in any case.
+PPDFixture Model(const char* modelName) {
+    PPDFixture f = Printer(modelName ? "PLATFORM_M" : "platform_z", "Turn the pages over");
+    if (modelName) f.modelName = modelName;
+    return f;
+}
+
+class Jobs : public ::testing::Test {
 protected:
-    JobRun Checked(const PPDFixture& ppd, const std::vector<RasterPage>& pages, const std::string& options = "") {
-        const JobRun run = ::Print(PrinterJob(dir, ppd, pages, options));
+    JobRun Checked(const Job& job) {
+        const JobRun run = ::Print(job);
         EXPECT_EQ(std::string(run.out.begin(), run.out.end()).find("Fail"), std::string::npos)
             << "a failure text in the printer stream";
+        return run;
+    }
+    // `pages` pages of `copies` copies, page i two-sided where sides[i] is '2',
+    // from a file named as the last argument; every page is logged with its copies.
+    JobRun PrintPages(int pages, const std::string& options, unsigned copies, const PPDFixture& ppd,
+                      const std::string& sides = "") {
+        RasterPage page = Noise();
+        page.copies = copies;
+        std::vector<RasterPage> all(pages, page);
+        for (std::size_t i = 0; i < sides.size(); ++i) all[i].duplex = sides[i] == '2';
+        Job job = PrinterJob(dir, ppd, all, options);
+        job.inProcess = true;  // no pause before the backs of manual duplex
+        job.args.push_back(job.input);
+        job.input.clear();
+        const JobRun run = Checked(job);
+        EXPECT_EQ(run.status, 0) << run.err;
+        for (int i = 1; i <= pages; ++i)
+            EXPECT_TRUE(run.HasLine("PAGE: " + std::to_string(i) + " " + std::to_string(copies))) << run.err;
+        EXPECT_EQ(run.errLines.back(), "INFO: Ready to print.");
         return run;
     }
     void TearDown() override {
@@ -46,6 +74,126 @@ protected:
     }
     TempDir dir;
 };
+using FilterEntry = Jobs;
+using CopiesAndDuplex = Jobs;
+using JobFailures = Jobs;
+
+// A job that cannot be printed gets its reason and no printer byte.
+TEST_F(FilterEntry, RefusedJobsPrintNothing) {
+    const Job good = PrinterJob(dir, PPDFixture{}, {Noise(600, 200)});
+    auto with = [&](const std::function<void(Job&)>& change) {
+        Job inv = good;
+        change(inv);
+        return inv;
+    };
+    std::ofstream(dir.File("text.ras")) << "%!PS-Adobe-3.0\nshowpage\n";
+    PPDFixture anonymous;
+    anonymous.modelName = "";
+    PPDFixture unknown;
+    unknown.platform = "PLATFORM_X";  // a model not in the list, and no usable platform
+    const std::string usage = "ERROR: job-id user title copies options [file]";
+    const std::string noHeader = "ERROR: No pages found!";
+    struct Case {
+        const char* what;
+        Job inv;
+        std::string line;         // the reason; "" when only counted
+        bool pagesLooked = true;  // the page loop ran and found none
+    };
+    std::vector<Case> cases = {
+        {"4 arguments", with([](Job& i) { i.args.resize(4); }), usage, false},
+        {"7 arguments", with([](Job& i) { i.args.resize(7, "x"); }), usage, false},
+        {"unreadable file", with([&](Job& i) { i.args.push_back(dir.File("missing.ras")); }),
+         "ERROR: Unable to open raster file - : No such file or directory", false},
+        {"empty input", with([](Job& i) { i.input = "/dev/null"; }), noHeader},
+        {"foreign input", with([&](Job& i) { i.input = dir.File("text.ras"); }), noHeader},
+        {"no PPD variable", with([](Job& i) { i.ppd.clear(); }), ""},
+        {"no PPD file", with([&](Job& i) { i.ppd = dir.File("nowhere.ppd"); }), ""},
+        {"no model name", with([&](Job& i) { i.ppd = WritePPD(dir.File("anon.ppd"), anonymous); }), ""},
+        {"unknown model, no platform",
+         with([&](Job& i) { i.ppd = WritePPD(dir.File("unknown.ppd"), unknown); }), ""},
+    };
+    // Inconsistent page headers: a line longer than libcups checks, 16 bits, colour.
+    RasterPage wideLine = Noise(600, 200), sixteenBit = Noise(600, 200), color = Noise(600, 200);
+    wideLine.bytesPerLine = 2'000'000'000;
+    wideLine.linesWritten = 0;
+    sixteenBit.bitsPerColor = sixteenBit.bitsPerPixel = 16;
+    color.colorSpace = CUPS_CSPACE_RGB;
+    color.bitsPerPixel = 24;
+    for (const RasterPage& bad : {wideLine, sixteenBit, color}) {
+        const std::string path = dir.File("bad" + std::to_string(cases.size()) + ".ras");
+        EXPECT_TRUE(WriteRaster(path, {bad}));
+        cases.push_back({"inconsistent header", with([&](Job& i) { i.input = path; }), ""});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const JobRun run = Execute(c.inv);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_EQ(run.CountLinesStartingWith("PAGE:"), 0);
+        EXPECT_TRUE(c.line.empty() || run.HasLine(c.line)) << run.err;
+        EXPECT_EQ(run.HasLine("ERROR: No pages found!"), c.pagesLooked) << run.err;
+        EXPECT_TRUE(!c.line.empty() || run.CountLinesStartingWith("ERROR: ") == 2) << run.err;  // reason, no pages
+    }
+}
+
+// One document whatever the copies: collated copies are sent again from the
+// spool, uncollated ones are made by the printer. Manual duplex sends the
+// fronts, the command, then the backs from the last; an odd job gets a blank
+// back where the output order says; collated copies repeat the fronts, then
+// the backs. The PPD's instruction (or a bare line) tells the user to turn
+// the pages. Printers without a duplexer: pages rendered two-sided become
+// manual duplex where the PPD takes it (1 and 3, the command, a blank back for
+// 3, then 2) and print one-sided otherwise (PLATFORM_M), turned like any
+// front. The first page's sides hold for the whole job.
+TEST_F(CopiesAndDuplex, PagesComeInTheOrderOfTheOptions) {
+    const struct {
+        const char *platform, *support, *sides;  // SupportManualDuplex; a page each, '2': rendered two-sided
+        const char* options;
+        unsigned copies;
+        std::vector<int> order;  // PLATFORM_M's pages are numbered as they come
+        int pageCopies;
+        const char* command;  // the manual duplex command; nullptr: none
+        std::size_t fronts;   // pages before it; 0: not compared
+        std::size_t second;   // where page 2 goes, the same as page 1; 0: not compared
+        const char* instruction = "Turn the pages over";
+    } cases[] = {
+        {"PLATFORM_C", "", "11", "Collate=True", 3, {1, 2, 1, 2, 1, 2}, 1, nullptr, 0, 0},
+        {"PLATFORM_C", "", "11", "", 3, {1, 2}, 3, nullptr, 0, 0},
+        {"PLATFORM_C", "", "1111", "ManualDuplex=true", 1, {1, 3, 4, 2}, 1, "MANUAL_DUPLEX", 2, 0},
+        {"PLATFORM_C", "", "11111", "ManualDuplex=true", 1, {1, 3, 5, 6, 4, 2}, 1, "MANUAL_DUPLEX", 3, 0},
+        {"PLATFORM_C", "", "11111", "ManualDuplex=true outputorder=true", 1, {1, 3, 5, 4, 2, 6}, 1, "MANUAL_DUPLEX",
+         3, 0},
+        {"PLATFORM_C", "", "1", "ManualDuplex=true", 1, {1, 2}, 1, "MANUAL_DUPLEX", 1, 0},
+        {"PLATFORM_C", "", "111", "ManualDuplex=true Collate=true", 2, {1, 3, 1, 3, 4, 2, 4, 2}, 1, "MANUAL_DUPLEX", 4,
+         0},
+        {"PLATFORM_C", "", "11", "ManualDuplex=true", 1, {1, 2}, 1, "MANUAL_DUPLEX", 1, 0, ""},
+        {"PLATFORM_M", "True", "222", "", 1, {1, 2, 3, 4}, 1, "MANUAL_DUPLEX_CMD", 0, 3},
+        {"PLATFORM_M", "", "222", "", 1, {1, 2, 3}, 1, nullptr, 0, 1},
+        {"PLATFORM_Z", "true", "12", "", 1, {1, 2}, 1, nullptr, 0, 0},
+        {"PLATFORM_Z", "true", "211", "", 1, {1, 3, 4, 2}, 1, "MANUAL_DUPLEX", 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.platform << " " << c.sides << ", " << c.options << ", " << c.copies
+                                        << " copies, SupportManualDuplex " << c.support);
+        PPDFixture ppd = Printer(c.platform, c.instruction);
+        ppd.supportManualDuplex = c.support;
+        const JobRun job = PrintPages(static_cast<int>(std::strlen(c.sides)), c.options, c.copies, ppd, c.sides);
+        ASSERT_EQ(job.PageOrder(), c.order);
+        for (const DecodedPage& page : job.decoded.pages) EXPECT_EQ(page.copies, c.pageCopies);
+        EXPECT_EQ(job.Commands("RESET").size(), std::strcmp(c.platform, "PLATFORM_M") ? 1u : 0u);  // one document
+        for (const char* command : {"MANUAL_DUPLEX", "MANUAL_DUPLEX_CMD"})
+            EXPECT_EQ(job.Commands(command).size(), c.command && !std::strcmp(c.command, command) ? 1u : 0u);
+        EXPECT_EQ(job.HasLine(std::string("INFO:") + c.instruction), c.command != nullptr);
+        if (c.second) {
+            EXPECT_EQ(PageBits(job.decoded.pages[0]), PageBits(job.decoded.pages[c.second])) << "a page turned";
+        }
+        if (c.fronts == 0) continue;
+        const std::size_t at = std::stoul(job.Commands(c.command).at(0));
+        EXPECT_EQ(std::count_if(job.decoded.pages.begin(), job.decoded.pages.end(),
+                                [&](const DecodedPage& page) { return page.offset < at; }),
+                  static_cast<std::ptrdiff_t>(c.fronts));
+    }
+}
 
 // Pages the printer cannot print are left out whole (no page start, no PAGE
 // line) with their reason, the pages around them print and the job fails: a
@@ -123,8 +271,8 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
         PPDFixture ppd = Model(c.model);
         ppd.density = c.density;
         ppd.hwMargins = c.margins;
-        const JobRun job =
-            c.order.empty() ? Execute(PrinterJob(dir, ppd, c.pages)) : Checked(ppd, c.pages, c.options);
+        const Job printerJob = PrinterJob(dir, ppd, c.pages, c.options);
+        const JobRun job = c.order.empty() ? Execute(printerJob) : Checked(printerJob);
         const int errors = static_cast<int>(std::count_if(
             c.lines.begin(), c.lines.end(), [](const std::string& line) { return line.rfind("ERROR:", 0) == 0; }));
         const bool failed = errors > 0;
@@ -139,42 +287,7 @@ TEST_F(JobFailures, PagesAndValuesThePrinterCannotTake) {
         EXPECT_EQ(job.HasLine("INFO: Ready to print."), !failed) << job.err;
         for (const auto& [command, fields] : c.listed) EXPECT_TRUE(job.Lists(command, fields)) << job.listing;
     }
-    EXPECT_EQ(Checked(PPDFixture{}, {truncated}).Commands("RESET").size(), 1u);
-}
-
-// The blank back of an odd two-sided job is sent as the job's real pages are:
-// same image command, same size, all white. (PLATFORM_M, without a duplexer,
-// prints such a job one-sided.)
-TEST_F(JobFailures, BlankBackCarriesWhatTheRealPagesCarry) {
-    struct Case {
-        const char* model;
-        unsigned resX;
-        const char* rasterImage;  // PLATFORM_C's image command, stripe height included
-    } cases[] = {
-        {"Norvex Orvane 210 Series", 600, "whole=1216x1200 raster=1216x768"},
-        {"Norvex Orvane 210 Series", 1200, "whole=2432x1200 raster=2432x384"},
-        {"Norvex Kavrin Series", 600, nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.model) + " at " + std::to_string(c.resX));
-        RasterPage page = Noise(c.resX == 1200 ? 2432 : 1216);
-        page.resX = c.resX;
-        page.duplex = true;
-        const JobRun job = Checked(Model(c.model), {page}, "Duplex=DuplexNoTumble");
-        EXPECT_EQ(job.status, 0) << job.err;
-        ASSERT_EQ(job.decoded.pages.size(), 2u);
-        const DecodedPage &real = job.decoded.pages[0], &blank = job.decoded.pages[1];
-        EXPECT_TRUE(blank.complete);
-        EXPECT_EQ(blank.width, real.width);
-        EXPECT_EQ(blank.height, real.height);
-        const std::vector<uint8_t> bits = PageBits(blank);
-        EXPECT_TRUE(std::all_of(bits.begin(), bits.end(), [](uint8_t b) { return b == 0; }));
-        if (c.rasterImage) {
-            const auto images = job.Commands("RASTER_IMAGE");
-            ASSERT_EQ(images.size(), 2u);
-            for (const std::string& image : images) EXPECT_NE(image.find(c.rasterImage), std::string::npos) << image;
-        }
-    }
+    EXPECT_EQ(Checked(PrinterJob(dir, PPDFixture{}, {truncated})).Commands("RESET").size(), 1u);
 }
 
 // The printer's connection is gone before the job is sent (a pipe whose reader
@@ -194,10 +307,9 @@ TEST_F(JobFailures, ClosedConnectionEndsTheJobWithItsError) {
             job.closedOutput = when == kBeforeTheJob;
             job.inProcess = !job.closedOutput;
             if (job.inProcess) {
-                DecodeResult whole;
-                Listing(Execute(job).out, &whole);
-                ASSERT_EQ(whole.pages.size(), 3u);
-                job.outputLimit = when == kPageTwo ? whole.pages[1].offset + 40 : 20;
+                const JobRun whole = Print(job);
+                ASSERT_EQ(whole.decoded.pages.size(), 3u);
+                job.outputLimit = when == kPageTwo ? whole.decoded.pages[1].offset + 40 : 20;
             }
             const JobRun run = Execute(job);
             EXPECT_EQ(run.status, 1);
@@ -233,10 +345,9 @@ TEST_F(JobFailures, SpoolFileAtItsSizeLimitSendsNoCutCopy) {
     job.inProcess = true;  // under this process's file size limit
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limit = saved;
-    limit.rlim_cur = 64 * 1024;
+    const rlimit limit{64 * 1024, saved.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
-    const JobRun run = Execute(job);
+    const JobRun run = Print(job);  // the stream decodes whole
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, SIG_DFL);
 
@@ -244,10 +355,7 @@ TEST_F(JobFailures, SpoolFileAtItsSizeLimitSendsNoCutCopy) {
     EXPECT_TRUE(run.HasLine("ERROR: Unable to write a spool file (File too large); collated copies and the "
                             "backs of manual duplex are not printed"))
         << run.err;
-    DecodeResult decoded;
-    Listing(run.out, &decoded);
-    EXPECT_TRUE(decoded.ok()) << decoded.errors.front().message;
-    EXPECT_EQ(decoded.pages.size(), 2u);
+    EXPECT_EQ(run.decoded.pages.size(), 2u);
 }
 
 }  // namespace
