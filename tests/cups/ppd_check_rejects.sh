@@ -2,7 +2,7 @@
 # The build-time PPD check fails on each kind of mismatch: a copy of the
 # generated PPDs passes, each spoilt copy must not, and says why.
 set -u
-ppdcheck=$5 ppd_dir=$2
+ppdcheck=$3 ppd_dir=$2
 . "$(dirname "$0")/../server_lib.sh"
 cp -r "$ppd_dir" "$W/ppd"
 "$ppdcheck" "$W/ppd" || die "ppdcheck rejects the generated PPDs"
