@@ -58,23 +58,18 @@ duplex 3 1,2,3,4 1,3,4,2 1,2,3       -o sides=two-sided-long-edge
 copies 3 1,2,3,1,2,3 1,2,3,1,2,3 1,2,3,4,5,6 -n 2 -o collate=true
 ROWS
 
-# via_cups QUEUE FILE LP-OPTIONS...: printed through CUPS, once both CUPS's job
-# and the app's have ended: CUPS may end its job before the app has written
-# the last byte.
-via_cups() {
-  id=$(cups_submit "$@") && cups_wait "$1" "$id" >/dev/null &&
-    { poll 60 queue_empty "$URI/ipp/print/$1" || fail "$1: the app's job did not end"; }
-}
-
 # lp's ticket: pages 1-2, two collated copies, two-sided (manual duplex: the
 # fronts first, then the backs), landscape, as the decoded sides show them:
 # CUPS's pdftopdf turns the pages for "landscape" into pages that state their
 # orientation, which the app keeps, so the bars still lie across the sheet.
+# CUPS may end its job before the app has written the last byte: both must end.
 while IFS='|' read -r name driver sides; do
   add_printer "$name" "$driver"
   lpadmin -p "$name" -E -m everywhere -v "$URI/ipp/print/$name" 2>"$W/lpadmin.err" ||
     { fail "lpadmin -m everywhere for $name: $(cat "$W/lpadmin.err")"; continue; }
-  via_cups "$name" "$W/doc.pdf" -t ticket -n 2 -o collate=true -o sides=two-sided-long-edge -P 1-2 -o landscape
+  id=$(cups_submit "$name" "$W/doc.pdf" -t ticket -n 2 -o collate=true -o sides=two-sided-long-edge -P 1-2 \
+    -o landscape) && cups_wait "$name" "$id" >/dev/null &&
+    { poll 60 queue_empty "$URI/ipp/print/$name" || fail "$name: the app's job did not end"; }
   got=$(decoded_sides "$W/out/$name/ticket.prn")
   [ "${got%|*}" = "$sides" ] || fail "$name: lp's ticket printed '${got%|*}', not '$sides'"
 done <<'ROWS'

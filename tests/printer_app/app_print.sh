@@ -125,7 +125,6 @@ while IFS='|' read -r name model sides; do
 done <<'ROWS'
 orvane|Norvex Orvane 210 Series|Prints both sides by itself.
 kavrin|Norvex Kavrin Series|Prints both sides by hand: when the status shows “Load paper.” during a two-sided job, turn the printed pages over without rotating them, put them back and press OK.
-lurran|Norvex Lurran 3010 Series|Prints both sides by hand
 ROWS
 
 # Debian's IPP Everywhere tests (ipptool -I) with a PWG raster, a JPEG and a
