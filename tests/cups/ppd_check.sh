@@ -28,8 +28,7 @@ PlatForm is "PLATFORM_M"|s/^\*cupsIPPReason PlatForm\/PLATFORM_Z:/*cupsIPPReason
 model "Norvex Kavrin Series" has 0 PPD files|
 ROWS
 
-command -v cupstestppd >/dev/null 2>&1 ||
-  { [ "$FAILED" -eq 0 ] || exit 1; say "SKIP: cupstestppd not installed (cups-client)"; exit 77; }
+command -v cupstestppd >/dev/null 2>&1 || die "cupstestppd not installed (cups-client)"
 set -- "$ppd_dir"/*.ppd
 # As root, cupstestppd also checks the filter's owner and mode, as cupsd would.
 mkdir -p "$W/serverbin/filter" && chmod 0755 "$W/serverbin" "$W/serverbin/filter" &&
