@@ -3,7 +3,6 @@
 # once, PDF, PWG raster and JPEG over three printers; every job completes and
 # decodes, the server answers after each round, survives Debian's IPP/1.1 and
 # IPP/2.0 test files.
-# ROUNDS in the environment sets the number of rounds (10).
 set -u
 ROUNDS=${ROUNDS:-10}
 . "$(dirname "$0")/app_lib.sh"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The Printer Application on a private loopback server: PWG raster on a
-# printer of each platform at once, decoded and checked against the filter's
-# own stream; the job ticket on every format; margins; unknown drivers; a
+# printer of each platform at once, checked against the filter's own
+# stream; the job ticket on every format; margins; unknown drivers; a
 # device that comes back; the printers' home pages; Debian's IPP Everywhere tests.
 set -u
 . "$(dirname "$0")/app_lib.sh"
@@ -39,7 +39,6 @@ for p in $PRINTERS; do
   id=$(cat "$W/$name.id") out=$W/out/$name/$name.prn
   s=$(wait_job "$name" "$id")
   case $s in completed,3,*) ;; *) fail "$name: job ended as '$s'"; continue ;; esac
-  [ "$(decoded_sides "$out")" = "1p 2p 3p|600" ] || fail "$name: printed $(decoded_sides "$out")"
   PPD="$PPD_DIR/$driver.ppd" "$FILTER" "$id" "$(id -un)" "$name" 1 "" "$W/doc.pwg" >"$W/$name.ref" 2>/dev/null ||
     fail "$name: the filter alone failed"
   same_stream "$out" "$W/$name.ref" || fail "$name: stream differs from the filter's"
@@ -116,7 +115,6 @@ mkdir -p "$W/out/gone/out"
 wait "$client"
 s=$(wait_job gone "$(cat "$W/gone.id")")
 case $s in completed,3,*) ;; *) fail "job for a device that came back ended as '$s'" ;; esac
-[ "$(decoded_sides "$W/out/gone/out/back.prn")" = "1p 2p 3p|600" ] || fail "job for a device that came back: $(decoded_sides "$W/out/gone/out/back.prn")"
 
 # A printer's home page shows its model and how it prints both sides.
 while IFS='|' read -r name model sides; do
