@@ -21,7 +21,6 @@ poll() {
   done
 }
 gone() { ! kill -0 "$1" 2>/dev/null; }
-# stop_pid PID: SIGTERM, 5 s to end, then SIGKILL; reaped.
 stop_pid() {
   kill -TERM "$1" 2>/dev/null
   poll 5 gone "$1" || kill -KILL "$1" 2>/dev/null
@@ -103,9 +102,7 @@ cupsd_start() {
     "$CW/serverbin/driver" "$CW/share/model/norvex" || die "mkdir"
   chmod 0755 "$CW" "$CW/serverbin" "$CW/serverbin/filter" "$CW/serverbin/driver" "$CW/share" "$CW/share/model" "$CW/share/model/norvex" "$CW/out"
   runuser -u lp -- test -x "$CW" || die "user lp cannot enter $CW"
-  for d in backend cgi-bin daemon monitor notifier; do
-    [ -e "$serverbin/$d" ] && ln -s "$serverbin/$d" "$CW/serverbin/$d"
-  done
+  for d in backend cgi-bin daemon monitor notifier; do [ -e "$serverbin/$d" ] && ln -s "$serverbin/$d" "$CW/serverbin/"; done
   for f in "$serverbin"/filter/*; do
     case ${f##*/} in rastertoNorvex | norvexdecode) ;; *) ln -s "$f" "$CW/serverbin/filter/" ;; esac
   done

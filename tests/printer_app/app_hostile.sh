@@ -134,7 +134,6 @@ pipes_before=$(server_pipes)
 # an A4 page at 1200 dpi under the default memory bound.
 run_table <<ROWS
 # name           printer document format                    action          state     seconds pattern
-ps-printed       kavrin  doc.ps   application/postscript    none            completed 60 Printed 3 pages\\.
 pwg-as-pdf       kavrin  doc.pwg  application/pdf           none            aborted   30 not a PDF file
 pwg-as-ps        kavrin  doc.pwg  application/postscript    none            aborted   30 not a PostScript file
 damaged-pdf      kavrin  bad.pdf  application/pdf           none            aborted   30 damaged

@@ -12,17 +12,19 @@ for tool in dpkg-shlibdeps lintian man; do command -v $tool >/dev/null 2>&1 || d
 
 cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$W" >"$W/cpack.log" 2>&1 || { cat "$W/cpack.log"; die cpack; }
 deb=$(ls "$W"/norvex_*.deb) || die "no package"
-dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$W/files"
+dpkg-deb -c "$deb" | awk '{ sub(/^\.\//, "/", $6); print $1, $6 }' >"$W/modes"
 for f in "$SERVERBIN/filter/rastertoNorvex" "$PREFIX/bin/norvexdecode" "$PREFIX/sbin/norvex-printer-app" \
   "$PREFIX/lib/systemd/system/norvex-printer-app.service" "$DATADIR/model/norvex/norvex-orvane-210.ppd" \
   "$DATADIR/model/norvex/norvex-kavrin.ppd" "$PREFIX/share/man/man8/rastertoNorvex.8.gz" \
   "$PREFIX/share/man/man1/norvexdecode.1.gz" "$PREFIX/share/man/man8/norvex-printer-app.8.gz"; do
-  grep -q -x "$f" "$W/files" || fail "package lacks $f"
+  grep -q " $f$" "$W/modes" || fail "package lacks $f"
 done
 # The decoder is installed once, for users, not among CUPS's filters.
-! grep -q -x "$SERVERBIN/filter/norvexdecode" "$W/files" || fail "package has a norvexdecode in $SERVERBIN/filter"
-[ "$(grep -c "^$DATADIR/model/norvex/.*\.ppd$" "$W/files")" -eq 50 ] || fail "package has not 50 PPDs"
-! grep -q -E 'gtest|benchmark|/include/' "$W/files" || fail "package carries test or development files"
+! grep -q " $SERVERBIN/filter/norvexdecode$" "$W/modes" || fail "package has a norvexdecode in $SERVERBIN/filter"
+# Where CUPS looks for them, with the modes it wants.
+grep -q -x -- "-rwxr-xr-x $SERVERBIN/filter/rastertoNorvex" "$W/modes" || fail "the filter's mode is not 0755"
+[ "$(grep -c "^-rw-r--r-- $DATADIR/model/norvex/.*\.ppd$" "$W/modes")" -eq 50 ] || fail "not 50 PPDs of mode 0644"
+! grep -q -E 'gtest|benchmark|/include/' "$W/modes" || fail "package carries test or development files"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libcups2 libjbig0 libpappl1 ghostscript; do
   echo "$depends" | grep -q "$dep" || fail "Depends lacks $dep: $depends"

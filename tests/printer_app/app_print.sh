@@ -1,8 +1,8 @@
 #!/bin/sh
 # The Printer Application on a private loopback server: PWG raster on a
-# printer of each platform at once, decoded and checked against the filter's
-# own stream; margins; unknown drivers; a device that comes back; the
-# printers' home pages; Debian's IPP Everywhere tests.
+# printer of each platform at once, checked against the filter's own
+# stream; the job ticket on every format; margins; unknown drivers; a
+# device that comes back; the printers' home pages; Debian's IPP Everywhere tests.
 set -u
 . "$(dirname "$0")/app_lib.sh"
 make_documents
@@ -39,11 +39,68 @@ for p in $PRINTERS; do
   id=$(cat "$W/$name.id") out=$W/out/$name/$name.prn
   s=$(wait_job "$name" "$id")
   case $s in completed,3,*) ;; *) fail "$name: job ended as '$s'"; continue ;; esac
-  [ "$(decoded_sides "$out")" = "1p 2p 3p|600" ] || fail "$name: printed $(decoded_sides "$out")"
   PPD="$PPD_DIR/$driver.ppd" "$FILTER" "$id" "$(id -un)" "$name" 1 "" "$W/doc.pwg" >"$W/$name.ref" 2>/dev/null ||
     fail "$name: the filter alone failed"
   same_stream "$out" "$W/$name.ref" || fail "$name: stream differs from the filter's"
 done
+
+# The job ticket on every format the app takes: each row prints a document
+# with some job attributes and reads the decoded stream back as one token per
+# printed side (see decoded_sides in app_lib.sh), then the impressions
+# counted and the dots per inch where given. A request the printer cannot
+# honour is refused when sent ("refused") or ends the job unprinted
+# ("aborted"), as does a format with no filter (plain text), never the server;
+# PAPPL itself drops a resolution the printer lacks, which then prints at its own.
+row=0
+while IFS='|' read -r printer file format attributes expected impressions dpi; do
+  row=$((row + 1))
+  what="row $row ($printer $file $attributes)"
+  # shellcheck disable=SC2086
+  id=$(submit "$printer" "$W/$file" "$format" "row$row" $attributes)
+  if [ "$expected" = refused ]; then
+    [ -z "$id" ] || fail "$what: taken as job $id"
+    continue
+  fi
+  [ -n "$id" ] || { fail "$what: not taken"; continue; }
+  s=$(wait_job "$printer" "$id" 120)
+  out=$W/out/$printer/row$row.prn
+  if [ "$expected" = aborted ]; then
+    case $s in aborted,*) ;; *) fail "$what: ended as '$s', not aborted" ;; esac
+    [ ! -s "$out" ] || fail "$what: printed although refused"
+    continue
+  fi
+  case $s in completed,"$impressions",*) ;; *) fail "$what: ended as '$s', not completed with $impressions impressions" ;; esac
+  got=$(decoded_sides "$out")
+  [ "${got%|*}" = "$expected" ] || fail "$what: printed '${got%|*}', not '$expected'"
+  [ -z "$dpi" ] || [ "${got#*|}" = "$dpi" ] || fail "$what: at ${got#*|} dpi, not $dpi"
+done <<'ROWS'
+kavrin|doc.txt|text/plain||aborted||
+kavrin|doc.pdf|application/pdf|page-ranges=2-2|2p|1|
+kavrin|doc.pwg|image/pwg-raster|page-ranges=2-2|2p|1|
+kavrin|doc.pdf|application/pdf|page-ranges=1-1,3-3|refused||
+kavrin|doc.pdf|application/pdf|page-ranges=5-6|aborted||
+kavrin|doc.pwg|image/pwg-raster|page-ranges=2-1|refused||
+kavrin|doc.png|image/png|page-ranges=2-2|aborted||
+kavrin|doc.pdf|application/pdf|copies=2|1p 2p 3p 1p 2p 3p|6|
+kavrin|doc.pdf|application/pdf|copies=2 multiple-document-handling=separate-documents-uncollated-copies|1p*2 2p*2 3p*2|6|
+kavrin|doc.ps|application/postscript|copies=2|1p 2p 3p 1p 2p 3p|6|
+kavrin|doc.pwg|image/pwg-raster|copies=2|1p 2p 3p 1p 2p 3p|6|
+lurran|doc.pwg|image/pwg-raster|copies=2 multiple-document-handling=separate-documents-uncollated-copies|1p*2 2p*2 3p*2|6|
+lurran|doc.jpg|image/jpeg|copies=3|1p 1p 1p|3|
+orvane|doc.pdf|application/pdf||1p 2p 3p|3|600
+orvane|doc.pdf|application/pdf|print-quality=5|1p 2p 3p|3|1200
+orvane|doc.pdf|application/pdf|printer-resolution=1200dpi|1p 2p 3p|3|1200
+kavrin|doc.pdf|application/pdf|printer-resolution=1200dpi|1p 2p 3p|3|600
+kavrin|land.pdf|application/pdf||1l|1|
+kavrin|land.pdf|application/pdf|print-scaling=none|1l|1|
+kavrin|doc.pdf|application/pdf|orientation-requested=4|1p 2p 3p|3|
+kavrin|doc.jpg|image/jpeg|orientation-requested=4|1l|1|
+orvane|doc.pdf|application/pdf|sides=two-sided-long-edge|1p 2p 3p -|3|
+kavrin|doc.pdf|application/pdf|sides=two-sided-long-edge|1p 3p - 2p|3|
+lurran|doc.pwg|image/pwg-raster|sides=two-sided-long-edge|1p 3p - 2p|3|
+orvane|doc.pdf|application/pdf|sides=two-sided-long-edge copies=2 multiple-document-handling=separate-documents-uncollated-copies|1p 2p 3p - 1p 2p 3p -|6|
+orvane|doc.jpg|image/jpeg|sides=two-sided-long-edge copies=2|1p - 1p -|2|
+ROWS
 
 # A device that cannot be opened: the printer shows stopped while PAPPL tries
 # it again, and the job prints once the device is back.
@@ -58,7 +115,6 @@ mkdir -p "$W/out/gone/out"
 wait "$client"
 s=$(wait_job gone "$(cat "$W/gone.id")")
 case $s in completed,3,*) ;; *) fail "job for a device that came back ended as '$s'" ;; esac
-[ "$(decoded_sides "$W/out/gone/out/back.prn")" = "1p 2p 3p|600" ] || fail "job for a device that came back: $(decoded_sides "$W/out/gone/out/back.prn")"
 
 # A printer's home page shows its model and how it prints both sides.
 while IFS='|' read -r name model sides; do
@@ -67,7 +123,6 @@ while IFS='|' read -r name model sides; do
 done <<'ROWS'
 orvane|Norvex Orvane 210 Series|Prints both sides by itself.
 kavrin|Norvex Kavrin Series|Prints both sides by hand: when the status shows “Load paper.” during a two-sided job, turn the printed pages over without rotating them, put them back and press OK.
-lurran|Norvex Lurran 3010 Series|Prints both sides by hand
 ROWS
 
 # Debian's IPP Everywhere tests (ipptool -I) with a PWG raster, a JPEG and a
