@@ -130,8 +130,10 @@ local  refused Disable-Printer        printer
 local  refused Cancel-Current-Job     printer
 local  refused Set-System-Attributes  system
 local  refused Delete-Printer         system
+remote refused Disable-Printer        printer
 remote refused Delete-Printer         system
 socket ok      Set-Printer-Attributes printer
+socket ok      Set-System-Attributes  system
 ROWS
 for host in 127.0.0.1 $REMOTE; do
   $APP_WRAP "$APP" add -u "ipp://$host:$PORT/ipp/system" -d s1 -m norvex-kavrin -v "file://$W/out/s1?ext=prn" \
@@ -143,6 +145,7 @@ listed kavrin || fail "a refused client deleted the printer"
 # Devices: only printers, and files under the named folder.
 mkdir -p "$W/out/sub" "$W/elsewhere"
 ln -s "$W/elsewhere" "$W/out/leaves"
+ln -s /root/.bashrc "$W/out/bashrc"
 touch "$W/out/sub/page.prn"
 n=0
 while read -r expected uri; do
@@ -159,6 +162,7 @@ refused file://$W/out/../elsewhere?ext=prn
 refused file://$W/out/sub/../../elsewhere/x.prn
 refused file://$W/out/leaves?ext=prn
 refused file://$W/out/leaves/x.prn
+refused file://$W/out/bashrc
 refused file://otherhost$W/out?ext=prn
 ROWS
 grep -q 'refused: .*not under' "$W/app.log" || fail "refused devices are not logged with the reason"
