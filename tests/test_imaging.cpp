@@ -3,7 +3,6 @@
 // bytes for the suite's pages and for structured bitmaps, on every platform's
 // parameters.
 #include <algorithm>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -129,53 +128,14 @@ Bytes Structured(const std::string& kind, unsigned w, unsigned h) {
     return bits;
 }
 
-struct Row {
-    const char* bitmap;
-    int platform;
-    unsigned width, height;  // dots of the bitmap
-    int twoBit;              // M's 2-bit page: twice the width in bits
-    bool moves;              // JBIG-KIT moves the adaptive pixel
-};
-
-// JBIG-KIT's bytes and ours for one bitmap on a platform's parameters, banded
-// on PLATFORM_Z as the filter bands.
-void Compare(const Row& row) {
-    const unsigned bitsWide = row.width * (row.twoBit ? 2 : 1);
-    const std::string kind = row.bitmap;
-    const bool structured = kind != "text" && kind != "photo" && kind != "mixed" && kind != "blank";
-    const Bytes bits = structured ? Structured(row.bitmap, bitsWide, row.height)
-                                  : SuitePage(row.bitmap, row.width, row.height, row.platform, row.twoBit);
-    GDI_SEND_PAGE_PARAM page{};
-    page.whlImgW = static_cast<uint16_t>(bitsWide);
-    page.whlImgH = static_cast<uint16_t>(row.height);
-    page.rasImgH = row.height;
-    const JBIG_BIH pageBih = JbigParamsFor(page, row.platform);
-    const std::size_t bpl = (bitsWide + 7) / 8;
-    bool moved = false;
-    for (uint32_t band = 0; band < JbigBandCount(pageBih, row.platform); ++band) {
-        JBIG_BIH bih = pageBih;
-        uint32_t top = 0;
-        if (row.platform == PLATFORM_Z) {
-            top = band * kJbigBandHeight;
-            bih.ParamImgHeight = bih.ParamL0 = std::min<uint32_t>(kJbigBandHeight, row.height - top);
-        }
-        Bytes ours(bits.begin() + top * bpl, bits.begin() + (top + bih.ParamImgHeight) * bpl);
-        Bytes theirs = ours;
-        ByteBuffer a, b;
-        ASSERT_EQ(JBIGCompress(bih, ours.data(), &a), 1);
-        ASSERT_EQ(JBIGCompressWithJbigkit(bih, theirs.data(), &b), 1);
-        const Bytes got(a.data, a.data + a.size), want(b.data, b.data + b.size);
-        const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin();
-        EXPECT_TRUE(got == want) << "band " << band << ": " << got.size() << " bytes against JBIG-KIT's "
-                                 << want.size() << ", first difference at byte " << at;
-        EXPECT_TRUE(ours == theirs) << "the padding bits are cleared alike";
-        for (std::size_t k = 20; k + 1 < want.size(); ++k) moved |= want[k] == 0xff && want[k + 1] == 0x06;
-    }
-    EXPECT_EQ(moved, row.moves) << "the table no longer exercises the template move";
-}
-
 TEST(JbigEncoder, WritesJbigkitsBytes) {
-    const Row rows[] = {
+    const struct {
+        const char* bitmap;
+        int platform;
+        unsigned width, height;  // dots of the bitmap
+        int twoBit;              // M's 2-bit page: twice the width in bits
+        bool moves;              // JBIG-KIT moves the adaptive pixel
+    } rows[] = {
         // bitmap              platform     width height 2-bit moves
         {"text",              PLATFORM_C, 1216, 1200, 0, false},
         {"text",              PLATFORM_Z, 1216, 1200, 0, false},
@@ -197,10 +157,41 @@ TEST(JbigEncoder, WritesJbigkitsBytes) {
         {"black",             PLATFORM_C,    3,    1, 0, false},
         {"black",             PLATFORM_Z,  513,  513, 0, false},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {  // JBIG-KIT's bytes and ours, banded on PLATFORM_Z as the filter bands
         SCOPED_TRACE(testing::Message() << row.bitmap << " on platform " << row.platform
                                         << (row.twoBit ? ", 2-bit" : "") << ", " << row.width << " x " << row.height);
-        Compare(row);
+        const unsigned bitsWide = row.width * (row.twoBit ? 2 : 1);
+        const std::string kind = row.bitmap;
+        const bool structured = kind != "text" && kind != "photo" && kind != "mixed" && kind != "blank";
+        const Bytes bits = structured ? Structured(row.bitmap, bitsWide, row.height)
+                                      : SuitePage(row.bitmap, row.width, row.height, row.platform, row.twoBit);
+        GDI_SEND_PAGE_PARAM page{};
+        page.whlImgW = static_cast<uint16_t>(bitsWide);
+        page.whlImgH = static_cast<uint16_t>(row.height);
+        page.rasImgH = row.height;
+        const JBIG_BIH pageBih = JbigParamsFor(page, row.platform);
+        const std::size_t bpl = (bitsWide + 7) / 8;
+        bool moved = false;
+        for (uint32_t band = 0; band < JbigBandCount(pageBih, row.platform); ++band) {
+            JBIG_BIH bih = pageBih;
+            uint32_t top = 0;
+            if (row.platform == PLATFORM_Z) {
+                top = band * kJbigBandHeight;
+                bih.ParamImgHeight = bih.ParamL0 = std::min<uint32_t>(kJbigBandHeight, row.height - top);
+            }
+            Bytes ours(bits.begin() + top * bpl, bits.begin() + (top + bih.ParamImgHeight) * bpl);
+            Bytes theirs = ours;
+            ByteBuffer a, b;
+            ASSERT_EQ(JBIGCompress(bih, ours.data(), &a), 1);
+            ASSERT_EQ(JBIGCompressWithJbigkit(bih, theirs.data(), &b), 1);
+            const Bytes got(a.data, a.data + a.size), want(b.data, b.data + b.size);
+            const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin();
+            EXPECT_TRUE(got == want) << "band " << band << ": " << got.size() << " bytes against JBIG-KIT's "
+                                     << want.size() << ", first difference at byte " << at;
+            EXPECT_TRUE(ours == theirs) << "the padding bits are cleared alike";
+            for (std::size_t k = 20; k + 1 < want.size(); ++k) moved |= want[k] == 0xff && want[k + 1] == 0x06;
+        }
+        EXPECT_EQ(moved, row.moves) << "the table no longer exercises the template move";
     }
 }
 

@@ -114,19 +114,6 @@ TEST(DecoderListing, ShowsTheFieldsOfTheByteImages) {
     EXPECT_NE(m.find("XD=4960 YD=7016 L0=256 MX=0 MY=0 order=0x03 options=0x5C"), std::string::npos) << m;
 }
 
-// The decoder's bitmap, as a PNG reads back: black where there is toner.
-Bytes PngAsBits(const std::string& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-    image.format = PNG_FORMAT_GRAY;
-    Bytes grey(PNG_IMAGE_SIZE(image)), bits((grey.size() + 7) / 8);
-    if (!png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr)) return {};
-    for (std::size_t i = 0; i < grey.size(); ++i)
-        bits[i / 8] |= static_cast<uint8_t>((grey[i] == 0) << (7 - i % 8));
-    return bits;
-}
-
 // From a file or standard input, each page to a file (PBM, PGM of four greys
 // for 2-bit dots, PNG); a malformed stream exits 1 with one message at its
 // offset, and the listing marks the command.
@@ -174,7 +161,14 @@ TEST_F(Decoder, CommandLineChecksAndWritesPages) {
             EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == c.page) << c.file;
         }
     }
-    EXPECT_EQ(PngAsBits(dir.File("page-001.png")), zBits);
+    png_image png{};  // the PNG reads back black where there is toner
+    png.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&png, dir.File("page-001.png").c_str()));
+    png.format = PNG_FORMAT_GRAY;
+    Bytes grey(PNG_IMAGE_SIZE(png)), bits((grey.size() + 7) / 8);
+    ASSERT_TRUE(png_image_finish_read(&png, nullptr, grey.data(), 0, nullptr));
+    for (std::size_t i = 0; i < grey.size(); ++i) bits[i / 8] |= static_cast<uint8_t>((grey[i] == 0) << (7 - i % 8));
+    EXPECT_EQ(bits, zBits);
 }
 
 }  // namespace

@@ -28,28 +28,6 @@ RasterPage InkFrom(unsigned top) {
     return page;
 }
 
-// A printer known by its "PlatForm" entry only.
-PPDFixture Printer(Platform platform, const char* margins) {
-    PPDFixture f;
-    f.platform = std::string("PLATFORM_") + PlatformName(platform);
-    f.hwMargins = margins;
-    return f;
-}
-
-// The grey page the filter should build from a raster page for a printer image
-// of w x h: each line's middle w bytes, or the line at the left padded white;
-// rows past the raster white.
-std::vector<uint8_t> ExpectedGrey(const RasterPage& page, unsigned w, unsigned h) {
-    std::vector<uint8_t> grey(std::size_t{w} * h, 0xFF);
-    const unsigned lines = page.linesWritten < 0 ? page.height : page.linesWritten;
-    for (unsigned y = 0; y < h && y < lines; ++y) {
-        const std::vector<uint8_t> line = PageLine(page, y);
-        const std::size_t start = line.size() > w ? (line.size() - w) / 2 : 0;
-        std::copy_n(line.begin() + start, std::min<std::size_t>(w, line.size()), grey.begin() + std::size_t{y} * w);
-    }
-    return grey;
-}
-
 // The grey page of sw x sh turned a quarter clockwise (the black block at the
 // top left lands at the top right) or half a turn.
 std::vector<uint8_t> Turned(const std::vector<uint8_t>& grey, unsigned sw, unsigned sh, int turn) {
@@ -142,8 +120,10 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(PlatformName(c.platform)) + " " + c.what);
-        const JobRun job = Print(PrinterJob(dir, Printer(c.platform, c.margins),
-                                            std::vector<RasterPage>(c.pages, c.page), c.options));
+        PPDFixture printer;  // known by its "PlatForm" entry only
+        printer.platform = std::string("PLATFORM_") + PlatformName(c.platform);
+        printer.hwMargins = c.margins;
+        const JobRun job = Print(PrinterJob(dir, printer, std::vector<RasterPage>(c.pages, c.page), c.options));
         EXPECT_EQ(job.decoded.pages.size(), c.pages + c.blankBack);
         if (job.decoded.pages.size() != c.pages + c.blankBack) continue;
         const DecodedPage& page = job.decoded.pages.back();
@@ -151,10 +131,18 @@ TEST(PageConversion, PagesAreTheHalftoneOfWhatTheRasterHolds) {
         const int dpi1200 = std::strstr(c.options, "DPI1200") != nullptr;
         ASSERT_TRUE(page.complete);
         ASSERT_EQ(std::make_tuple(page.width, page.height, page.bitsPerDot), std::make_tuple(c.w, c.h, 1 + dpi1200));
+        // The raster's grey page, before the turn.
         const unsigned sw = c.turn == 90 ? c.h : c.w, sh = c.turn == 90 ? c.w : c.h;
-        const RasterPage source = c.blankBack ? RasterPage{} : c.page;
+        std::vector<uint8_t> grey(std::size_t{sw} * sh, 0xFF);
+        const unsigned lines = c.page.linesWritten < 0 ? c.page.height : c.page.linesWritten;
+        for (unsigned y = 0; !c.blankBack && y < sh && y < lines; ++y) {
+            const std::vector<uint8_t> line = PageLine(c.page, y);
+            const std::size_t start = line.size() > sw ? (line.size() - sw) / 2 : 0;
+            std::copy_n(line.begin() + start, std::min<std::size_t>(sw, line.size()),
+                        grey.begin() + std::size_t{y} * sw);
+        }
         const std::vector<uint8_t> dots =
-            ExpectedDots(Turned(ExpectedGrey(source, sw, sh), sw, sh, c.turn), c.w, c.h, c.platform, negative, dpi1200);
+            ExpectedDots(Turned(grey, sw, sh, c.turn), c.w, c.h, c.platform, negative, dpi1200);
         EXPECT_TRUE(PageBits(page) == dots) << "the page differs from the halftone";
         if (!c.page.pixel) {  // the reference agrees: no toner, or all
             EXPECT_EQ(std::all_of(dots.begin(), dots.end(), [](uint8_t b) { return b == 0; }), negative == 0);
