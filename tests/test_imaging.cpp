@@ -121,6 +121,7 @@ Bytes Structured(const std::string& kind, unsigned w, unsigned h) {
         for (unsigned x = 0; x < w; ++x) {
             noise = noise * 1103515245u + 12345u;
             if (kind == "period 6" && (x + y * y) % 6 < 3) set(x, y);  // the moved pixel predicts best
+            if (kind == "sparse 8" && y % 3 != 2 && (x + y) % 8 == 0) set(x, y);  // it predicts best, not by enough
             if (kind == "noise" && (noise >> 16) % 2) set(x, y);
             if (kind == "black") set(x, y);
             if (kind == "diagonals" && (x + 3 * y) % 17 < 2) set(x, y);
@@ -149,6 +150,8 @@ TEST(JbigEncoder, WritesJbigkitsBytes) {
         {"blank",             PLATFORM_C, 1216, 1200, 0, false},
         {"blank",             PLATFORM_Z, 1216,  300, 0, false},
         {"period 6",          PLATFORM_C,  266,   40, 0, true},  // 2048 pixels seen after 8 lines
+        {"period 6",          PLATFORM_C,  267,   40, 0, true},  // 2056: the move is decided a line earlier
+        {"sparse 8",          PLATFORM_C,  200,   40, 0, false},
         {"period 6",          PLATFORM_Z,  400,   40, 0, false},
         {"diagonals",         PLATFORM_C,  333,  257, 0, false},
         {"diagonals",         PLATFORM_Z,  333,  257, 0, false},
