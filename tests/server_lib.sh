@@ -21,6 +21,7 @@ poll() {
   done
 }
 gone() { ! kill -0 "$1" 2>/dev/null; }
+# stop_pid PID: SIGTERM, 5 s to end, then SIGKILL; reaped.
 stop_pid() {
   kill -TERM "$1" 2>/dev/null
   poll 5 gone "$1" || kill -KILL "$1" 2>/dev/null

@@ -136,6 +136,7 @@ same_stream() {
     END { exit bad }' "$W/clock.ranges" -
 }
 
+# ghostscript OUTPUT INPUT OPTIONS...: $W/OUTPUT made from $W/INPUT.
 ghostscript() {
   gs_out=$1 gs_in=$2
   shift 2
